@@ -1,0 +1,14 @@
+#pragma once
+// Process-wide names of the launcher. All local paths are relative to the working directory,
+// which the launcher never changes.
+
+#include <string>
+#include <vector>
+
+extern const std::string installDirName;     // "Kelpstone"
+extern const std::string packageFolderName;  // "Marlwood77301"
+extern const std::string gameExeName;        // "runa3D.exe"
+extern const std::string localConfigName;    // "local_config.json"
+extern const std::string localFileInfoName;  // "local_fileInfo.json"
+extern const std::string downloadRecordPath; // installDirName + "/downloadRecord"
+extern const std::vector<std::string> baseUrls;

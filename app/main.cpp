@@ -1,0 +1,6 @@
+#include <cstdio>
+
+int main() {
+  std::printf("tidewake\n");
+  return 0;
+}

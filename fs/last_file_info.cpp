@@ -1,0 +1,24 @@
+// The fileInfo cache write at launch; the pending strings are filled by the update check.
+
+#include <cstdio>
+#include <exception>
+#include <stdexcept>
+
+#include "fs/text_file.h"
+#include "update/check.h"
+
+std::string Check::lastFileInfoText;
+std::string Check::lastFileInfoPath;
+
+void Check::SaveLastFileInfo() {
+  if (lastFileInfoPath.size() < 5 || lastFileInfoText.size() < 100) return;
+  try {
+    if (!WriteTextFile(lastFileInfoPath, lastFileInfoText)) {
+      throw std::runtime_error("can not write " + lastFileInfoPath);
+    }
+    lastFileInfoPath.clear();
+    lastFileInfoText.clear();
+  } catch (const std::exception& e) {
+    std::printf("Check::SaveLastFileInfo() Error: %s\n", e.what());
+  }
+}

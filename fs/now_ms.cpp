@@ -1,0 +1,5 @@
+#include "fs/now_ms.h"
+
+#include "platform/clock.h"
+
+int64_t NowMs() { return platform::UtcNowMs(); }

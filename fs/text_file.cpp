@@ -1,0 +1,46 @@
+#include "fs/text_file.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "platform/files.h"
+
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+}  // namespace
+
+std::string ReadTextFile(const std::string& path) {
+  if (!platform::PathExists(path)) return {};
+  FilePtr file(std::fopen(path.c_str(), "rb"));
+  if (!file) return {};
+  std::string raw;
+  char buffer[65536];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) raw.append(buffer, n);
+
+  std::string text;
+  text.reserve(raw.size());
+  for (size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') continue;
+    text += raw[i];
+  }
+  return text;
+}
+
+bool WriteTextFile(const std::string& path, const std::string& text) {
+  FilePtr file(std::fopen(path.c_str(), "wb"));
+  if (!file) return false;
+  std::string raw;
+  raw.reserve(text.size() + text.size() / 16);
+  for (char c : text) {
+    if (c == '\n') raw += '\r';
+    raw += c;
+  }
+  const bool written = std::fwrite(raw.data(), 1, raw.size(), file.get()) == raw.size();
+  return std::fclose(file.release()) == 0 && written;
+}

@@ -1,0 +1,74 @@
+#pragma once
+// Files and directories, shaped after the Win32 "A" calls the launcher is specified against.
+// Paths are narrow strings in the platform's encoding (UTF-8 on Linux, the ANSI code page on
+// Windows), relative paths resolve against the working directory.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+inline constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
+inline constexpr uint32_t kFileAttributeDirectory = 0x10u;
+inline constexpr uint32_t kFileAttributeNormal = 0x80u;
+
+// GetFileAttributesA: kInvalidFileAttributes when nothing is at the path.
+uint32_t FileAttributes(const std::string& path);
+bool PathExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+
+// Size of the file in bytes (64-bit); 0 when it cannot be opened.
+uint64_t FileSize(const std::string& path);
+
+// Last-write time in milliseconds since 1970-01-01 UTC; nothing when it cannot be read.
+std::optional<int64_t> LastWriteTimeMs(const std::string& path);
+
+struct DirEntry {
+  std::string name;
+  uint32_t attributes = 0;
+};
+
+// FindFirstFileA/FindNextFileA over "dir\*": every entry the system reports, "." and ".."
+// included where it reports them. Empty when the directory cannot be read.
+std::vector<DirEntry> ListDirectory(const std::string& dir);
+
+enum class MakeDirResult { Created, AlreadyExists, Failed };
+// CreateDirectoryA: exactly one level.
+MakeDirResult MakeDirectory(const std::string& path);
+
+bool RemoveFile(const std::string& path);            // DeleteFileA
+bool RemoveEmptyDirectory(const std::string& path);  // RemoveDirectoryA
+
+// GetCurrentDirectoryA.
+std::string WorkingDirectory();
+
+// The code of the last failed call on this thread (GetLastError, errno), for log lines.
+int LastErrorCode();
+
+// A file opened for sequential binary reading, closed when it goes out of scope.
+class InputFile {
+ public:
+  InputFile() = default;
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  bool Open(const std::string& path);  // CreateFileA, GENERIC_READ, FILE_SHARE_READ
+  // Reads up to size bytes; the count read, 0 at the end, -1 on failure.
+  int64_t Read(void* buffer, size_t size);
+  void Close();
+  bool IsOpen() const { return handle_ != nullptr; }
+
+ private:
+  void* handle_ = nullptr;
+};
+
+}  // namespace platform

@@ -1,0 +1,1 @@
+#include "resources/resource_ids.h"
