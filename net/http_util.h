@@ -1,0 +1,38 @@
+#pragma once
+// The only place the launcher talks to the network: blocking transfers over the libcurl easy
+// interface, and starters that run them on detached workers. Nothing throws or returns a status:
+// every outcome, progress included, arrives through the task's TransferCallback on the worker.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// (event, message, first, second). Downloads: "trans", then "succ" or "fail". Requests: "trans",
+// then "succ", "timeout" or "error".
+using TransferCallback = std::function<void(const std::string& event, const std::string& message,
+                                            double first, double second)>;
+
+struct DownloadTask {
+  uint64_t resumeOffset = 0;  // bytes already in the local file; 0 starts a fresh file
+  std::string localPath;      // empty: the body is collected in memory
+  TransferCallback callback;
+  std::string url;
+};
+
+struct RequestTask {
+  std::string url;
+  std::string body;
+  TransferCallback callback;
+  int connectTimeout = 0;  // seconds, handed to libcurl
+};
+
+class HttpUtil {
+ public:
+  static void DownloadFile(const DownloadTask& task);
+  static void Request(const std::string& url, const std::string& body,
+                      const TransferCallback& callback, const std::string& method,
+                      int connectTimeout);
+  // Copy the task into a new detached worker and return once it has taken it over.
+  static void StartDownload(DownloadTask task);
+  static void StartRequest(RequestTask task);
+};
