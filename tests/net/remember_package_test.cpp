@@ -1,0 +1,62 @@
+#include <gtest/gtest.h>
+
+#include "fs/download_record.h"
+#include "net/remember_package.h"
+#include "platform/files.h"
+#include "tests/support/temp_dir.h"
+
+using testing_support::InTempDir;
+using testing_support::WriteFile;
+
+namespace {
+
+class RememberPackageTest : public InTempDir {
+ protected:
+  void Record(const std::string& name, const std::string& md5) {
+    SaveDownloadRecord("zipName", name);
+    SaveDownloadRecord("zipMd5", md5);
+  }
+};
+
+}  // namespace
+
+TEST_F(RememberPackageTest, FirstRunDeletesNothingAndStoresBothKeys) {
+  WriteFile("Marlwood77301/game_1_0_0.zip", "partial");
+  RememberPackage("Marlwood77301/game_1_0_0.zip", "m1");
+  EXPECT_TRUE(platform::PathExists("Marlwood77301/game_1_0_0.zip"));
+  ForgetDownloadRecord();
+  EXPECT_EQ(LoadDownloadRecord(),
+            (RecordMap{{"zipMd5", "m1"}, {"zipName", "Marlwood77301/game_1_0_0.zip"}}));
+}
+
+TEST_F(RememberPackageTest, SamePathAndMd5KeepsThePartialFile) {
+  WriteFile("Marlwood77301/game_1_0_0.zip", "partial");
+  Record("Marlwood77301/game_1_0_0.zip", "m1");
+  RememberPackage("Marlwood77301/game_1_0_0.zip", "m1");
+  EXPECT_TRUE(platform::PathExists("Marlwood77301/game_1_0_0.zip"));
+}
+
+TEST_F(RememberPackageTest, SamePathWithNewMd5DeletesTheOldPartialFile) {
+  WriteFile("Marlwood77301/game_1_0_0.zip", "partial");
+  Record("Marlwood77301/game_1_0_0.zip", "m1");
+  RememberPackage("Marlwood77301/game_1_0_0.zip", "m2");
+  EXPECT_FALSE(platform::PathExists("Marlwood77301/game_1_0_0.zip"));
+  EXPECT_EQ(DownloadRecordValue("zipMd5"), "m2");
+}
+
+TEST_F(RememberPackageTest, OtherRecordedPathIsDeletedWhenItStillExists) {
+  WriteFile("Marlwood77301/game_1_0_0.zip", "old");
+  WriteFile("Marlwood77301/game_1_1_0.zip", "new partial");
+  Record("Marlwood77301/game_1_0_0.zip", "m1");
+  RememberPackage("Marlwood77301/game_1_1_0.zip", "m1");
+  EXPECT_FALSE(platform::PathExists("Marlwood77301/game_1_0_0.zip"));
+  EXPECT_TRUE(platform::PathExists("Marlwood77301/game_1_1_0.zip"));
+  EXPECT_EQ(DownloadRecordValue("zipName"), "Marlwood77301/game_1_1_0.zip");
+}
+
+TEST_F(RememberPackageTest, ComparisonIsCaseSensitive) {
+  WriteFile("Marlwood77301/game_1_0_0.zip", "partial");
+  Record("Marlwood77301/game_1_0_0.zip", "abcdef");
+  RememberPackage("Marlwood77301/game_1_0_0.zip", "ABCDEF");
+  EXPECT_FALSE(platform::PathExists("Marlwood77301/game_1_0_0.zip"));
+}
