@@ -7,8 +7,6 @@
 #include "fs/text_file.h"
 #include "update/check.h"
 
-std::string Check::lastFileInfoText;
-std::string Check::lastFileInfoPath;
 
 void Check::SaveLastFileInfo() {
   if (lastFileInfoPath.size() < 5 || lastFileInfoText.size() < 100) return;

@@ -1,8 +1,29 @@
 #pragma once
 // The update check: is the installed game current, or which package must be fetched and from
-// which byte offset.
+// which byte offset. The verdict arrives once per run through onResult, on a worker thread.
 
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
+
+#include "update/fallback_request.h"
+
+// What a fileInfo document says about the one package of a version.
+struct PackageInfo {
+  std::string zipName;
+  std::string zipMd5;
+  int64_t zipBytes = 104857600;
+  std::vector<std::string> fileNameList;
+};
+
+// (status, first text, second text, first number, second number):
+//   "needUpdate"    zipName, zipMd5, zipBytes, bytes of the local package that may be kept
+//   "notNeedUpdate" "", "", 0, 0
+//   "error"         "校验文件时错误\n" + the failure's text, "", 0, 0
+using CheckCallback = std::function<void(const std::string& status, const std::string& first,
+                                         const std::string& second, int64_t firstNumber,
+                                         int64_t secondNumber)>;
 
 class Check {
  public:
@@ -11,6 +32,32 @@ class Check {
   static std::string lastFileInfoText;
   static std::string lastFileInfoPath;
 
+  // Starts the check and returns at once.
+  void Run(CheckCallback onResult);
+  void OnConfigResult(const CheckCallback& onResult, const std::string& status,
+                      const std::string& text);
+  void LoadFileInfo(const CheckCallback& onResult, const std::string& configText);
+  // "localFileInfo" (path: the fresh cache) or "remoteFileInfo" (path: the remote document).
+  // Throws JsonToObjectException when the config text is not a JSON object.
+  std::string SelectFileInfo(const std::string& configText, std::string& path);
+  void OnFileInfoResult(const CheckCallback& onResult, const std::string& configText,
+                        const std::string& remotePath, const std::string& status,
+                        const std::string& text);
+  void StartVerify(const CheckCallback& onResult, const std::string& status,
+                   const std::string& text);
+  void VerifyPackage(const std::string& fileInfoText, const CheckCallback& onResult);
+
+  static PackageInfo ReadPackageInfo(const std::string& fileInfoText);
+  bool RecordMatches(const std::string& zipName, const std::string& zipMd5, int64_t zipBytes);
+  int64_t ResumeOffset(const std::string& zipName, const std::string& zipMd5, int64_t zipBytes);
+  static bool FilesPresent(const std::vector<std::string>& fileNameList);
+  static std::vector<std::string> MakeUrls(const std::string& relativePath);
+
   // Writes the pending fileInfo text to its cache path once, then forgets both.
   static void SaveLastFileInfo();
+
+  // Local path of the package named by the current fileInfo document.
+  std::string packagePath;
+  // How documents are fetched; tests shorten the waits.
+  FetchSettings fetchSettings;
 };

@@ -1,0 +1,101 @@
+#include "update/fallback_request.h"
+
+#include <atomic>
+#include <exception>
+#include <memory>
+
+#include "net/worker.h"
+#include "platform/clock.h"
+
+namespace {
+
+// Shared by the worker and every attempt; attempts may outlive the worker.
+struct FetchState {
+  std::atomic<int> inFlight{0};
+  // Set by the first outcome that ends the fetch ("succ" or "allTimeout"): the other one, and
+  // any attempt that reports later, is dropped.
+  std::atomic<bool> done{false};
+  FetchHandler handler;
+};
+
+struct FetchJob {
+  FallbackRequest request;
+  FetchSettings settings;
+};
+
+void AttemptFinished(const std::shared_ptr<FetchState>& state, const std::string& event,
+                     const std::string& message) {
+  if (state->done.load()) return;
+  if (event == "trans") return;
+  state->inFlight = 0;
+  if (event == "succ") {
+    if (state->done.exchange(true)) return;
+    state->handler("succ", message);
+  } else if (event == "fail") {
+    state->handler("fail", message);
+  } else if (event == "timeout") {
+    state->handler("onTimeout", message);
+  }
+}
+
+void RunFetch(FetchJob& job) {
+  const FallbackRequest& request = job.request;
+  const auto sleep = [&job](int ms) {
+    if (job.settings.sleep) {
+      job.settings.sleep(ms);
+    } else {
+      platform::SleepMs(static_cast<uint32_t>(ms));
+    }
+  };
+  auto state = std::make_shared<FetchState>();
+  state->handler = request.handler;
+
+  sleep(request.initialDelayMs);
+  int elapsed = 0;
+  size_t index = 0;
+  for (bool first = true;; first = false) {
+    if (!first) {
+      sleep(request.pollIntervalMs);
+      elapsed += request.pollIntervalMs;
+    }
+    if (state->done.load()) return;
+    if (elapsed > request.budgetMs) {
+      if (!state->done.exchange(true)) state->handler("allTimeout", "urls invalid");
+      return;
+    }
+    if (state->inFlight.load() != 0) continue;
+
+    state->inFlight = 1;
+    index = (index + 1) % request.urls.size();
+    RequestTask task;
+    task.url = request.urls[index];
+    task.connectTimeout = request.connectTimeout;
+    task.callback = [state](const std::string& event, const std::string& message, double, double) {
+      AttemptFinished(state, event, message);
+    };
+    try {
+      job.settings.startRequest(std::move(task));
+    } catch (const std::exception&) {
+      state->inFlight = 0;  // no thread for this attempt; the next cycle tries again
+    }
+  }
+}
+
+}  // namespace
+
+void FetchFromAny(const std::vector<std::string>& urls, FetchHandler handler,
+                  const FetchSettings& settings) {
+  if (urls.empty()) {
+    handler("fail", "urls invalid");
+    return;
+  }
+  FetchJob job;
+  job.request.initialDelayMs = settings.initialDelayMs;
+  job.request.pollIntervalMs = settings.pollIntervalMs;
+  job.request.budgetMs = settings.budgetMs;
+  job.request.connectTimeout = settings.connectTimeout;
+  job.request.handler = std::move(handler);
+  job.request.urls = urls;
+  job.settings = settings;
+  StartWorker(std::move(job), RunFetch);
+}

@@ -1,0 +1,60 @@
+// Which fileInfo document the check verifies against: the installed version's cached copy while
+// it is fresh and supported, else the remote document of the newest version.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/constants.h"
+#include "fs/download_record.h"
+#include "fs/now_ms.h"
+#include "fs/text_file.h"
+#include "platform/files.h"
+#include "update/check.h"
+#include "update/json_util.h"
+#include "update/version_strings.h"
+
+namespace {
+
+constexpr int64_t kCacheFreshMs = 864000000;  // 10 days
+
+bool UsableCache(const std::string& cachePath) {
+  if (!platform::PathExists(cachePath)) return false;
+  const std::optional<int64_t> written = platform::LastWriteTimeMs(cachePath);
+  if (!written) return false;  // an unreadable time counts as stale
+  if (NowMs() - *written > kCacheFreshMs) return false;
+  const std::string text = ReadTextFile(cachePath);
+  if (text.empty()) return false;
+  try {
+    JsonUtil::ToObject(text);
+  } catch (const JsonToObjectException&) {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string Check::SelectFileInfo(const std::string& configText, std::string& path) {
+  const JsonUtil::Document config = JsonUtil::ToObject(configText);
+  const std::string lastVersion = JsonUtil::GetString(config, "lastVersion");
+  path = packageFolderName + "/fileInfo_" + ReplaceAll(lastVersion, ".", "_") + ".json";
+
+  std::vector<std::string> unsupported;
+  JsonUtil::ForEachInArray(config, "unsupportedVersions", [&](const JsonUtil::Value& value) {
+    if (value.IsString()) unsupported.emplace_back(value.GetString());
+  });
+
+  const std::string recordedName = DownloadRecordValue("zipName");
+  if (recordedName.empty()) return "remoteFileInfo";
+  const std::optional<std::string> installed = InstalledVersion(recordedName);
+  if (!installed) return "remoteFileInfo";
+  const std::string dotted = ReplaceAll(*installed, "_", ".");
+  for (const std::string& pattern : unsupported) {
+    if (VersionMatches(pattern, dotted)) return "remoteFileInfo";
+  }
+  const std::string cachePath = installDirName + "/fileInfo_" + *installed + ".json";
+  if (!UsableCache(cachePath)) return "remoteFileInfo";
+  path = cachePath;
+  return "localFileInfo";
+}

@@ -1,0 +1,108 @@
+// The verdict: compares the fileInfo document with the download record, the installed files and
+// the local package file.
+
+#include <exception>
+#include <string>
+
+#include "app/constants.h"
+#include "fs/download_record.h"
+#include "fs/safe_path.h"
+#include "install/file_digest.h"
+#include "net/worker.h"
+#include "platform/files.h"
+#include "update/check.h"
+#include "update/json_util.h"
+
+namespace {
+
+const char kErrorPrefix[] = "校验文件时错误\n";
+
+struct VerifyTask {
+  Check* check;
+  std::string text;
+  CheckCallback onResult;
+};
+
+}  // namespace
+
+void Check::StartVerify(const CheckCallback& onResult, const std::string& status,
+                        const std::string& text) {
+  if (status != "succ") return;
+  lastFileInfoText = text;
+  StartWorker(VerifyTask{this, text, onResult},
+              [](VerifyTask& task) { task.check->VerifyPackage(task.text, task.onResult); });
+}
+
+void Check::VerifyPackage(const std::string& fileInfoText, const CheckCallback& onResult) {
+  try {
+    const PackageInfo info = ReadPackageInfo(fileInfoText);
+    // zipName is both a URL path and a local path that is later written and deleted: one that
+    // leads out of the working directory is refused before anything touches the disk.
+    if (!IsContainedRelativePath(info.zipName)) {
+      onResult("error", kErrorPrefix + std::string("zipName invalid: ") + info.zipName, "", 0, 0);
+      return;
+    }
+    packagePath = info.zipName;
+    if (RecordMatches(info.zipName, info.zipMd5, info.zipBytes) && FilesPresent(info.fileNameList)) {
+      onResult("notNeedUpdate", "", "", 0, 0);
+      return;
+    }
+    const int64_t offset = ResumeOffset(info.zipName, info.zipMd5, info.zipBytes);
+    onResult("needUpdate", info.zipName, info.zipMd5, info.zipBytes, offset);
+  } catch (const std::exception& e) {
+    onResult("error", kErrorPrefix + std::string(e.what()), "", 0, 0);
+  }
+}
+
+PackageInfo Check::ReadPackageInfo(const std::string& fileInfoText) {
+  const JsonUtil::Document document = JsonUtil::ToObject(fileInfoText);
+  PackageInfo info;
+  // Members of another type than the document promises count as absent.
+  if (const JsonUtil::Value* md5 = JsonUtil::FindMember(document, "zipMd5"); md5 && md5->IsString()) {
+    info.zipMd5 = md5->GetString();
+  }
+  if (const JsonUtil::Value* name = JsonUtil::FindMember(document, "zipName");
+      name && name->IsString()) {
+    info.zipName = name->GetString();
+  }
+  if (const JsonUtil::Value* bytes = JsonUtil::FindMember(document, "zipBytes");
+      bytes && bytes->IsInt64()) {
+    info.zipBytes = bytes->GetInt64();
+  }
+  JsonUtil::ForEachInArray(document, "fileNameList", [&info](const JsonUtil::Value& value) {
+    if (value.IsString()) info.fileNameList.emplace_back(value.GetString());
+  });
+  return info;
+}
+
+bool Check::RecordMatches(const std::string& zipName, const std::string& zipMd5, int64_t zipBytes) {
+  if (platform::PathExists(zipName)) {
+    const uint64_t size = FileSize64(zipName);
+    if (zipBytes < 0 || static_cast<uint64_t>(zipBytes) < size) return false;
+  }
+  const std::string recordedName = DownloadRecordValue("zipName");
+  const std::string recordedMd5 = DownloadRecordValue("zipMd5");
+  return !recordedName.empty() && recordedName == zipName && !recordedMd5.empty() &&
+         recordedMd5 == zipMd5;
+}
+
+bool Check::FilesPresent(const std::vector<std::string>& fileNameList) {
+  for (const std::string& entry : fileNameList) {
+    // An entry that leads out of the install directory can never be one of its files.
+    if (!IsContainedRelativePath(entry)) return false;
+    if (!platform::PathExists(installDirName + "/" + entry)) return false;
+  }
+  return true;
+}
+
+int64_t Check::ResumeOffset(const std::string& zipName, const std::string& zipMd5, int64_t zipBytes) {
+  if (!platform::PathExists(zipName)) return 0;
+  const std::string recordedMd5 = DownloadRecordValue("zipMd5");
+  if (recordedMd5.empty() || recordedMd5 != zipMd5) return 0;
+  const uint64_t size = FileSize64(zipName);
+  if (zipBytes < 0 || size > static_cast<uint64_t>(zipBytes)) return 0;
+  if (size == static_cast<uint64_t>(zipBytes)) {
+    return FileMd5IfExists(packagePath) == zipMd5 ? static_cast<int64_t>(size) : 0;
+  }
+  return static_cast<int64_t>(size);
+}
