@@ -8,7 +8,7 @@ packages=(
   libcurl4-openssl-dev zlib1g-dev libminizip-dev rapidjson-dev libssl-dev
   libgtk-3-dev fonts-arphic-uming
   libcpp-httplib-dev libgtest-dev googletest
-  xvfb xdotool x11-apps imagemagick
+  xvfb xdotool x11-apps x11-utils imagemagick python3
   openssl curl unzip nginx-light bc
 )
 [ "$#" -gt 0 ] && packages+=("$@")

@@ -1,0 +1,50 @@
+#!/usr/bin/env python3
+"""Builds the sample game's server folder: the package zip, its fileInfo and the config document.
+
+usage: make_package.py GAME_EXE OUT_DIR VERSION [EXTRA_MIB]
+OUT_DIR receives Marlwood77301/config.json, Marlwood77301/fileInfo_<v>.json and the package.
+"""
+import hashlib
+import json
+import os
+import sys
+import zipfile
+
+
+def main():
+    game_exe, out_dir, version = sys.argv[1:4]
+    extra_mib = int(sys.argv[4]) if len(sys.argv) > 4 else 1
+    under = version.replace(".", "_")
+    folder = os.path.join(out_dir, "Marlwood77301")
+    os.makedirs(folder, exist_ok=True)
+    zip_name = f"Marlwood77301/game_{under}.zip"
+    zip_path = os.path.join(out_dir, zip_name)
+
+    files = ["runa3D.exe", "data/readme.txt", "data/levels/level1.dat", "资料/说明.txt"]
+    with zipfile.ZipFile(zip_path, "w") as archive:
+        archive.write(game_exe, "runa3D.exe", compress_type=zipfile.ZIP_DEFLATED)
+        archive.writestr("data/", "")
+        archive.writestr("data/readme.txt", f"Sample game {version}\n" * 100,
+                         compress_type=zipfile.ZIP_DEFLATED)
+        # Incompressible bytes, so the download shows progress for a while.
+        archive.writestr("data/levels/level1.dat", os.urandom(extra_mib * 1024 * 1024),
+                         compress_type=zipfile.ZIP_STORED)
+        archive.writestr("资料/说明.txt", "示例游戏\n", compress_type=zipfile.ZIP_DEFLATED)
+    # archive.write keeps the program's Unix mode in the entry, so it is executable once installed.
+
+    md5 = hashlib.md5(open(zip_path, "rb").read()).hexdigest()
+    file_info = {
+        "zipName": zip_name,
+        "zipMd5": md5,
+        "zipBytes": os.path.getsize(zip_path),
+        "fileNameList": files,
+    }
+    with open(os.path.join(folder, f"fileInfo_{under}.json"), "w") as out:
+        json.dump(file_info, out, ensure_ascii=False, indent=2)
+    with open(os.path.join(folder, "config.json"), "w") as out:
+        json.dump({"lastVersion": version, "unsupportedVersions": ["0.x.x"]}, out, indent=2)
+    print(zip_path, md5, os.path.getsize(zip_path))
+
+
+if __name__ == "__main__":
+    main()
