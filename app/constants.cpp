@@ -11,3 +11,4 @@ const std::string localConfigName = "local_config.json";
 const std::string localFileInfoName = "local_fileInfo.json";
 const std::string downloadRecordPath = installDirName + "/downloadRecord";
 const std::vector<std::string> baseUrls = {TIDEWAKE_BASE_URL};
+const std::string installPendingKey = "installPending";

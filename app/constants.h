@@ -12,3 +12,5 @@ extern const std::string localConfigName;    // "local_config.json"
 extern const std::string localFileInfoName;  // "local_fileInfo.json"
 extern const std::string downloadRecordPath; // installDirName + "/downloadRecord"
 extern const std::vector<std::string> baseUrls;
+// Download-record key set while a package is extracted over the installed files.
+extern const std::string installPendingKey;   // "installPending"

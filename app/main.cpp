@@ -1,6 +1,36 @@
-#include <cstdio>
+// The launcher's entry: one copy per user, the splash, the frame loop.
 
-int main() {
-  std::printf("tidewake\n");
-  return 0;
+#include <atomic>
+
+#include "app/frame_loop.h"
+#include "app/launcher_app.h"
+#include "platform/process.h"
+#include "platform/process_exit.h"
+#include "platform/single_instance.h"
+#include "platform/window_system.h"
+
+namespace {
+
+// The running copy's window, for wakes that arrive on the single-instance listener's thread.
+std::atomic<LauncherApp*> wakeTarget{nullptr};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  platform::SetProgramArguments(argc, argv);
+  const bool first = platform::ClaimSingleInstance("WAVO__Mutex", [] {
+    if (LauncherApp* app = wakeTarget.load()) {
+      app->windows.PostWindowMessage(app->mainWindow, platform::WindowMessage::Wake);
+    }
+  });
+  if (!first) return 0;
+
+  std::unique_ptr<platform::WindowSystem> windows = platform::CreateWindowSystem(&argc, &argv);
+  platform::SetCurrentWindowSystem(windows.get());
+  // Lives for the whole run: workers hold on to it until the process ends.
+  auto* app = new LauncherApp(nullptr, *windows);
+  wakeTarget = app;
+  const int exitCode = RunFrameLoop(*app, *windows);
+  // Workers may still be running and reach the application: end without destructors.
+  platform::QuickExit(exitCode);
 }

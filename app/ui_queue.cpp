@@ -9,21 +9,18 @@ void UiQueue::Post(std::function<void()> action) {
 
 void UiQueue::PostLatest(const std::string& slot, std::function<void()> action) {
   std::lock_guard lock(mutex_);
-  const auto found = slotIndex_.find(slot);
-  if (found != slotIndex_.end()) {
-    entries_[found->second].action = std::move(action);
-    return;
-  }
-  slotIndex_[slot] = entries_.size();
+  const auto found = slots_.find(slot);
+  if (found != slots_.end()) entries_.erase(found->second);
   entries_.push_back({slot, std::move(action)});
+  slots_[slot] = std::prev(entries_.end());
 }
 
 bool UiQueue::Drain() {
-  std::vector<Entry> pending;
+  std::list<Entry> pending;
   {
     std::lock_guard lock(mutex_);
     pending.swap(entries_);
-    slotIndex_.clear();
+    slots_.clear();
   }
   for (Entry& entry : pending) entry.action();
   return !pending.empty();

@@ -80,6 +80,8 @@ bool Check::RecordMatches(const std::string& zipName, const std::string& zipMd5,
     const uint64_t size = FileSize64(zipName);
     if (zipBytes < 0 || static_cast<uint64_t>(zipBytes) < size) return false;
   }
+  // An extraction that never finished leaves the installed files suspect, whatever they are.
+  if (!DownloadRecordValue(installPendingKey).empty()) return false;
   const std::string recordedName = DownloadRecordValue("zipName");
   const std::string recordedMd5 = DownloadRecordValue("zipMd5");
   return !recordedName.empty() && recordedName == zipName && !recordedMd5.empty() &&

@@ -16,14 +16,14 @@ TEST(UiQueue, RunsPostsInOrderOnTheDrainingThreadOnly) {
   EXPECT_FALSE(queue.Drain());
 }
 
-TEST(UiQueue, LatestPostOfASlotReplacesTheUnrunOne) {
+TEST(UiQueue, LatestPostOfASlotReplacesTheUnrunOneAndKeepsPostingOrder) {
   UiQueue queue;
   std::vector<int> ran;
   for (int i = 0; i < 10000; ++i) queue.PostLatest("progress", [&ran, i] { ran.push_back(i); });
   queue.Post([&] { ran.push_back(-1); });
   queue.PostLatest("progress", [&ran] { ran.push_back(10000); });
   queue.Drain();
-  EXPECT_EQ(ran, (std::vector<int>{10000, -1}));
+  EXPECT_EQ(ran, (std::vector<int>{-1, 10000}));
 }
 
 TEST(UiQueue, WorkersPostWhileTheUiThreadDrains) {

@@ -1,0 +1,83 @@
+#include "app/game_launch.h"
+
+#include <exception>
+
+#include "app/constants.h"
+#include "app/launcher_app.h"
+#include "fs/path_join.h"
+#include "net/worker.h"
+#include "platform/files.h"
+#include "platform/message_box.h"
+#include "platform/process_exit.h"
+
+void LauncherApp::LaunchGame(bool afterUpdate) {
+  ShowLaunching();
+  SetPhase("launch");
+  Check::SaveLastFileInfo();
+  const std::string path = installDirName + "/" + gameExeName;
+  if (!platform::PathExists(path)) {
+    BringToFront();
+    platform::ShowMessageBox(path + "文件不存在", "", platform::kMbSystemModal);
+  }
+  bool running = false;
+  ForEachProcessNamed(gameExeName, [&running](const platform::ProcessEntry&) {
+    running = true;
+    return LoopState::Stop;
+  });
+  const LaunchRequest request{this, path};
+  if (!running || afterUpdate) {
+    StartGameProcess(request);
+  } else {
+    RunDelayed(2000, [request] { StartGameProcess(request); });
+  }
+}
+
+void StartGameProcess(const LaunchRequest& request) {
+  try {
+    KillGameProcesses();
+    const std::string arguments = JoinCommandLineArgs();
+    if (!CreateGameProcess(arguments)) {
+      // The next run's check then finds the installation incomplete and repairs it.
+      if (platform::PathExists(request.path)) platform::RemoveFile(request.path);
+    }
+    RunDelayed(700, [] { platform::QuickExit(0); });
+  } catch (const std::exception& e) {
+    if (platform::PathExists(request.path)) platform::RemoveFile(request.path);
+    const std::string message = "启动游戏失败," + std::string(e.what());
+    request.app->ShowCloseButton();
+    request.app->BringToFront();
+    platform::ShowMessageBox(message, "", platform::kMbSystemModal);
+    RunDelayed(600, [] { platform::QuickExit(0); });
+  }
+}
+
+void KillGameProcesses() {
+  ForEachProcessNamed(gameExeName, [](const platform::ProcessEntry& entry) {
+    platform::TerminateProcessById(entry.pid);
+    return LoopState::Continue;
+  });
+}
+
+void ForEachProcessNamed(const std::string& exeName,
+                         const std::function<LoopState(const platform::ProcessEntry&)>& callback) {
+  for (const platform::ProcessEntry& entry : platform::SnapshotProcesses()) {
+    if (entry.exeName != exeName) continue;
+    if (callback(entry) == LoopState::Stop) return;
+  }
+}
+
+std::string JoinCommandLineArgs() {
+  const std::vector<std::string> arguments = platform::ProgramArguments();
+  std::string joined;
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    if (i > 0) joined += ' ';
+    joined += arguments[i];
+  }
+  return joined;
+}
+
+bool CreateGameProcess(const std::string& arguments) {
+  const std::string commandLine = JoinPath(installDirName, gameExeName) + " " + arguments;
+  const std::string directory = JoinPath(platform::WorkingDirectory(), installDirName);
+  return platform::StartProcess(commandLine, directory);
+}

@@ -1,0 +1,111 @@
+#include "app/launcher_app.h"
+
+#include <cstdlib>
+#include <ctime>
+
+#include "app/constants.h"
+#include "fs/path_join.h"
+#include "net/worker.h"
+#include "platform/message_box.h"
+#include "platform/process_exit.h"
+#include "resources/embedded_png.h"
+#include "resources/resource_ids.h"
+#include "ui/click_dispatch.h"
+#include "ui/painter.h"
+#include "update/timeout_prompt.h"
+
+LauncherApp* theApp = nullptr;
+
+LauncherApp::LauncherApp(void* instanceHandle, platform::WindowSystem& windowSystem)
+    : windows(windowSystem) {
+  theApp = this;
+  instance = instanceHandle;
+  windows.SetWindowProcedure(
+      [this](WindowHandle window, platform::WindowMessage message,
+             const platform::MessageParams& params) { WindowProc(window, message, params); });
+
+  const EmbeddedBytes icon = FindEmbeddedPng(kIconResource);
+  mainWindow = windows.CreateMainWindow(title, width, height, icon.data, icon.size);
+  BuildSplash();
+
+  const Rect screen = windows.ScreenRect();
+  windows.SetWindowPos(mainWindow, {(screen.width - width) / 2, (screen.height - height) / 2, width, height},
+                       false);
+  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  for (const std::string& base : baseUrls) packageFolderUrls.push_back(JoinUrl(base, packageFolderName));
+
+  // Boxes raised by workers bring the splash forward first; the time-out prompt shows the close
+  // button. Both reach the widgets through the hand-over like every other worker change.
+  platform::SetBringToFrontHandler([this] { BringToFront(); });
+  SetShowCloseButtonHook([this] { ShowCloseButton(); });
+
+  statusForm->label->SetVisible(false);
+  if (progressForm->image != nullptr) progressForm->image->SetVisible(false);
+  speedForm->label->SetVisible(false);
+  sizeForm->label->SetVisible(false);
+
+  StartCheck();
+}
+
+LauncherApp::~LauncherApp() {
+  platform::SetBringToFrontHandler(nullptr);
+  SetShowCloseButtonHook(nullptr);
+  if (theApp == this) theApp = nullptr;
+}
+
+void LauncherApp::WindowProc(WindowHandle window, platform::WindowMessage message,
+                             const platform::MessageParams& params) {
+  using platform::WindowMessage;
+  const bool isMain = window == mainWindow;
+  switch (message) {
+    case WindowMessage::Move:
+      if (isMain) {
+        const Rect rect = windows.WindowRect(mainWindow);
+        for (BaseForm* form : forms) windows.SetWindowPos(form->window, rect, false);
+      }
+      break;
+    case WindowMessage::Paint:
+      PaintLayeredWindow(window);
+      break;
+    case WindowMessage::Close:
+      // The main window is never destroyed: closing it ends the process a second later.
+      if (isMain) {
+        RunDelayed(1000, [] { platform::QuickExit(0); });
+      } else {
+        PostQuit(0);
+      }
+      break;
+    case WindowMessage::Destroy:
+      PostQuit(0);
+      break;
+    case WindowMessage::LButtonDown:
+      HandleLeftButtonDown(mainWindow, params.keyState, params.x, params.y);
+      break;
+    case WindowMessage::Wake:
+      if (isMain) windows.BringToFront(mainWindow);
+      break;
+  }
+}
+
+void LauncherApp::OnCloseClicked() {
+  if (closeRequested_) return;
+  closeRequested_ = true;
+  RunDelayed(1000, [] { platform::QuickExit(0); });
+}
+
+void LauncherApp::OnUiThread(std::function<void()> action) { uiQueue_.Post(std::move(action)); }
+
+void LauncherApp::OnUiThreadLatest(const std::string& slot, std::function<void()> action) {
+  uiQueue_.PostLatest(slot, std::move(action));
+}
+
+bool LauncherApp::DrainUiQueue() { return uiQueue_.Drain(); }
+
+void LauncherApp::PostQuit(int exitCode) {
+  exitCode_ = exitCode;
+  quitRequested_ = true;
+}
+
+void LauncherApp::BringToFront() {
+  OnUiThread([this] { windows.BringToFront(mainWindow); });
+}

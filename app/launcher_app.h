@@ -1,0 +1,86 @@
+#pragma once
+// The one application object: the main window with its splash, the receiver of every result the
+// workers report, and the phase driver that runs the sequence from the check to the game.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/ui_queue.h"
+#include "platform/window_system.h"
+#include "ui/splash_screen.h"
+#include "update/check.h"
+
+class LauncherApp : public SplashScreen {
+ public:
+  // Creates and centres the main window, builds the splash and starts the check phase.
+  LauncherApp(void* instance, platform::WindowSystem& windows);
+  ~LauncherApp() override;
+
+  // The procedure of the main window and of every form window.
+  void WindowProc(WindowHandle window, platform::WindowMessage message,
+                  const platform::MessageParams& params);
+  void OnCloseClicked() override;
+
+  // Phase driver. Except for the first StartCheck, these run on the worker that reported.
+  void StartCheck();
+  void OnCheckResult(const std::string& status, const std::string& zipName,
+                     const std::string& zipMd5, int64_t zipBytes, int64_t resumeOffset);
+  void OnDownloadEvent(const std::string& zipPath, const std::string& event,
+                       const std::string& message, uint64_t done, int64_t total, double speed,
+                       const std::string& zipMd5);
+  void VerifyAndUnzip(const std::string& zipPath, const std::string& zipMd5);
+  void BeginUnzip(const std::string& zipPath);
+  void OnUnzipEvent(const std::string& event, const std::string& message, int64_t done,
+                    int64_t total);
+  int ShowRetryDialog(std::string message, const std::string& caption);
+  void LaunchGame(bool afterUpdate);
+
+  // Per frame, on the user-interface thread: the status line with its dots.
+  void Update(double elapsedSeconds);
+
+  // Hand-over to the user-interface thread: workers never touch widgets or phase themselves.
+  void OnUiThread(std::function<void()> action);
+  // The latest change of a kind wins; progress floods cannot grow the queue.
+  void OnUiThreadLatest(const std::string& slot, std::function<void()> action);
+  // Runs what workers handed over; the frame loop calls it on every pass.
+  bool DrainUiQueue();
+  // Ends the frame loop (PostQuitMessage).
+  void PostQuit(int exitCode);
+  bool QuitRequested() const { return quitRequested_.load(); }
+  int ExitCode() const { return exitCode_.load(); }
+
+  // Presentation steps; each hands its widget changes to the user-interface thread.
+  void ShowCheckStarted();
+  void ShowUpdateNeeded();
+  void ShowDownloadStarted();
+  void ShowDownloadProgress(uint64_t done, int64_t total, double speed);
+  void ShowTransferFinished(int64_t total);
+  void ShowUnzipStarted();
+  void ShowUnzipProgress(int64_t done, int64_t total);
+  void ShowLaunching();
+  void ShowCloseButton();
+  void SetPhase(const std::string& name);
+  void BringToFront();
+
+  const std::string title = "Tidewake";
+  std::vector<std::string> packageFolderUrls;
+  std::string phase;  // read and written on the user-interface thread only
+  Check check;
+  platform::WindowSystem& windows;
+
+ private:
+  void SetFillWidth(int32_t fillWidth);
+
+  UiQueue uiQueue_;
+  std::atomic<bool> quitRequested_{false};
+  std::atomic<int> exitCode_{0};
+  bool closeRequested_ = false;  // user-interface thread only
+  double dotTimer_ = 0.5;
+  int32_t dotCount_ = 0;
+};
+
+// The one application object, set by its constructor.
+extern LauncherApp* theApp;

@@ -1,0 +1,142 @@
+// The launcher's script: check, download, settle, verify, extract, launch. Each handler runs on
+// the worker that reported, sets the next phase and starts the next piece of work; every failure
+// ends in a Retry/Cancel box on that worker.
+
+#include <cstdlib>
+#include <exception>
+
+#include "app/constants.h"
+#include "app/download_progress.h"
+#include "app/launcher_app.h"
+#include "fs/directory.h"
+#include "fs/download_record.h"
+#include "fs/now_ms.h"
+#include "fs/path_join.h"
+#include "install/clean_up.h"
+#include "install/file_digest.h"
+#include "install/zip_util.h"
+#include "net/http_util.h"
+#include "net/remember_package.h"
+#include "platform/files.h"
+#include "platform/message_box.h"
+#include "platform/process_exit.h"
+
+void LauncherApp::StartCheck() {
+  CreateDir(packageFolderName);
+  ShowCheckStarted();
+  SetPhase("check");
+  check.Run([this](const std::string& status, const std::string& zipName, const std::string& zipMd5,
+                   int64_t zipBytes, int64_t resumeOffset) {
+    try {
+      OnCheckResult(status, zipName, zipMd5, zipBytes, resumeOffset);
+    } catch (const std::exception& e) {
+      BringToFront();
+      platform::ShowMessageBox(e.what(), "发生错误", platform::kMbSystemModal);
+    }
+  });
+}
+
+void LauncherApp::OnCheckResult(const std::string& status, const std::string& zipName,
+                                const std::string& zipMd5, int64_t zipBytes, int64_t resumeOffset) {
+  if (status == "error") {
+    ShowRetryDialog(zipName, "发生错误");
+  } else if (status == "notNeedUpdate") {
+    RemovePackageFolder();
+    LaunchGame(false);
+  } else if (status == "needUpdate") {
+    ShowUpdateNeeded();
+    const uint64_t size = FileSize64(zipName);
+    if (platform::PathExists(zipName) && resumeOffset >= 0 &&
+        size == static_cast<uint64_t>(resumeOffset) && zipBytes == resumeOffset) {
+      RememberPackage(zipName, zipMd5);
+      StartCleanUpPhase(this, zipName, zipMd5, static_cast<int64_t>(size));
+      return;
+    }
+    if (packageFolderUrls.empty()) return;
+    ShowDownloadStarted();
+    SetPhase("download");
+    RememberPackage(zipName, zipMd5);
+    const std::string& base = baseUrls[static_cast<unsigned>(std::rand()) % baseUrls.size()];
+
+    DownloadProgressState progress;
+    progress.lastTimeMs = NowMs();
+    progress.app = this;
+    progress.zipPath = zipName;
+    progress.resumeOffset = resumeOffset;
+    progress.totalBytes = zipBytes;
+    progress.zipMd5 = zipMd5;
+
+    DownloadTask task;
+    task.resumeOffset = resumeOffset > 0 ? static_cast<uint64_t>(resumeOffset) : 0;
+    task.localPath = zipName;
+    task.callback = MakeProgressAdapter(std::move(progress));
+    task.url = JoinUrl(base, zipName);
+    HttpUtil::StartDownload(std::move(task));
+  }
+}
+
+void LauncherApp::OnDownloadEvent(const std::string& zipPath, const std::string& event,
+                                  const std::string& message, uint64_t done, int64_t total,
+                                  double speed, const std::string& zipMd5) {
+  if (event == "trans") {
+    ShowDownloadProgress(done, total, speed);
+  } else if (event == "succ") {
+    StartCleanUpPhase(this, zipPath, zipMd5, total);
+  } else if (event == "fail") {
+    ShowRetryDialog(message + "\n点击重试", "");
+  }
+}
+
+void LauncherApp::VerifyAndUnzip(const std::string& zipPath, const std::string& zipMd5) {
+  if (FileMd5IfExists(zipPath) != zipMd5) {
+    platform::RemoveFile(zipPath);
+    ShowRetryDialog("文件校验不一致，点击重新下载", "");
+    return;
+  }
+  BeginUnzip(zipPath);
+}
+
+void LauncherApp::BeginUnzip(const std::string& zipPath) {
+  ShowUnzipStarted();
+  SetPhase("unzip");
+  // Set until the extraction succeeds: a run that finds it knows the installed tree may be
+  // half-written (a crash, a power loss, a kill) and installs the package again.
+  SaveDownloadRecord(installPendingKey, zipPath);
+  try {
+    UnzipTask task;
+    task.zipPath = zipPath;
+    task.destDir = installDirName;
+    task.callback = [this](const std::string& event, const std::string& message, long long done,
+                           long long total) { OnUnzipEvent(event, message, done, total); };
+    ZipUtil::StartUnzip(std::move(task));
+  } catch (const std::exception& e) {
+    platform::RemoveFile(zipPath);
+    ShowRetryDialog("解压缩失败 " + std::string(e.what()), "");
+  }
+}
+
+void LauncherApp::OnUnzipEvent(const std::string& event, const std::string& message, int64_t done,
+                               int64_t total) {
+  (void)message;
+  if (event == "unzip") {
+    ShowUnzipProgress(done, total);
+  } else if (event == "succ") {
+    SaveDownloadRecord(installPendingKey, "");
+    RemovePackageFolder();
+    LaunchGame(true);
+  } else if (event == "fail") {
+    ShowRetryDialog("解压文件失败！ 1.如果游戏打开，尝试关闭游戏后重试\n 2.删除文件夹" + installDirName + "后重试",
+                    "");
+  }
+}
+
+int LauncherApp::ShowRetryDialog(std::string message, const std::string& caption) {
+  const size_t marker = message.find("StackTrace=");
+  if (marker != std::string::npos) message.resize(marker);
+  BringToFront();
+  const int result = platform::ShowMessageBox(message, caption,
+                                              platform::kMbSystemModal | platform::kMbRetryCancel);
+  if (result == platform::kIdCancel) platform::QuickExit(0);
+  StartCheck();
+  return result;
+}
