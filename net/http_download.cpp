@@ -9,6 +9,8 @@ using namespace net_detail;
 
 namespace {
 
+constexpr long kReceiveBufferBytes = 100 * 1024;  // what curl's own command line uses
+
 void Report(const DownloadTask& task, const std::string& event, const std::string& message,
             double first, double second) {
   task.callback(event, message, first, second);
@@ -66,6 +68,10 @@ void HttpUtil::DownloadFile(const DownloadTask& task) {
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 5L);
   curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);
   curl_easy_setopt(curl, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(offset));
+  // With libcurl's 16 KiB default receive buffer a package download makes six times as many
+  // TLS reads, file writes and progress calls as with curl's own command line, and falls
+  // behind it on a fast link.
+  curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
 
   CURLcode code = CURLE_OK;
   long status = PerformAndReadStatus(curl, code);
