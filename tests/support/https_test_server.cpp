@@ -212,6 +212,11 @@ void HttpsTestServer::AnswerWith(const Reply& reply, const httplib::Request& req
   // Left unset, the status becomes 206 for a range and 200 otherwise.
   if (reply.status != 200 || request.ranges.empty()) response.status = reply.status;
 
+  // A provider of zero bytes leaves the response without a length: the client would wait.
+  if (reply.body.empty()) {
+    response.set_content("", reply.contentType);
+    return;
+  }
   auto shared = std::make_shared<const Reply>(reply);
   auto send = [this, shared](size_t offset, size_t end, httplib::DataSink& sink) {
     const Reply& r = *shared;
