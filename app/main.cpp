@@ -18,6 +18,7 @@ std::atomic<LauncherApp*> wakeTarget{nullptr};
 
 int main(int argc, char** argv) {
   platform::SetProgramArguments(argc, argv);
+  platform::IgnoreBrokenPipes();
   const bool first = platform::ClaimSingleInstance("WAVO__Mutex", [] {
     if (LauncherApp* app = wakeTarget.load()) {
       app->windows.PostWindowMessage(app->mainWindow, platform::WindowMessage::Wake);

@@ -29,4 +29,7 @@ std::vector<std::string> ProgramArguments();
 // The entry point hands its arguments over where the platform does not keep them.
 void SetProgramArguments(int argc, char** argv);
 
+// A peer that closes a connection mid-write must fail that write, not end the launcher (SIGPIPE).
+void IgnoreBrokenPipes();
+
 }  // namespace platform

@@ -1,6 +1,6 @@
 #include "update/version_strings.h"
 
-#include <regex>
+#include <cctype>
 
 std::string ReplaceAll(const std::string& source, const std::string& search,
                        const std::string& replacement) {
@@ -43,9 +43,38 @@ bool VersionMatches(const std::string& pattern, const std::string& version) {
   return true;
 }
 
+namespace {
+
+// Digits from position, at least one; the position after them, or npos.
+size_t SkipDigits(const std::string& text, size_t position) {
+  const size_t start = position;
+  while (position < text.size() && std::isdigit(static_cast<unsigned char>(text[position]))) ++position;
+  return position > start ? position : std::string::npos;
+}
+
+}  // namespace
+
+// The ECMAScript search "_(\d+_\d+_\d+)\.zip": digit runs cannot swallow the '_' or '.' that
+// follows them, so a greedy scan from each '_' finds exactly what the expression would.
 std::optional<std::string> InstalledVersion(const std::string& packageName) {
-  static const std::regex pattern(R"(_([0-9]+_[0-9]+_[0-9]+)\.zip)", std::regex::ECMAScript);
-  std::smatch match;
-  if (!std::regex_search(packageName, match, pattern)) return std::nullopt;
-  return match[1].str();
+  for (size_t start = packageName.find('_'); start != std::string::npos;
+       start = packageName.find('_', start + 1)) {
+    size_t position = start + 1;
+    bool matched = true;
+    for (int piece = 0; piece < 3 && matched; ++piece) {
+      if (piece > 0) {
+        if (position >= packageName.size() || packageName[position] != '_') {
+          matched = false;
+          break;
+        }
+        ++position;
+      }
+      position = SkipDigits(packageName, position);
+      matched = position != std::string::npos;
+    }
+    if (matched && packageName.compare(position, 4, ".zip") == 0) {
+      return packageName.substr(start + 1, position - start - 1);
+    }
+  }
+  return std::nullopt;
 }

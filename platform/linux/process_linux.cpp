@@ -118,6 +118,8 @@ std::vector<std::string> ProgramArguments() {
   return programArguments;
 }
 
+void IgnoreBrokenPipes() { ::signal(SIGPIPE, SIG_IGN); }
+
 void SetProgramArguments(int argc, char** argv) {
   std::lock_guard lock(argumentsMutex);
   programArguments.assign(argv + (argc > 0 ? 1 : 0), argv + argc);

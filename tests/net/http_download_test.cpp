@@ -1,0 +1,274 @@
+// Downloads against the loopback HTTPS server: events, files on disk, log lines.
+
+#include <curl/curl.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "net/http_util.h"
+#include "tests/support/https_test_server.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/transfer_recorder.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using testing_support::HttpsTestServer;
+using testing_support::ReadFile;
+using testing_support::Reply;
+using testing_support::TransferEvent;
+using testing_support::TransferRecorder;
+using testing_support::WriteFile;
+
+// Bytes that differ from position to position, so a misplaced slice shows.
+std::string Pattern(size_t size) {
+  std::string bytes(size, '\0');
+  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
+  return bytes;
+}
+
+class HttpDownload : public testing_support::InTempDir {
+ protected:
+  // Runs the download with stdout captured; returns what it printed.
+  std::string Download(uint64_t resumeOffset, const std::string& localPath,
+                       const std::string& url) {
+    DownloadTask task;
+    task.resumeOffset = resumeOffset;
+    task.localPath = localPath;
+    task.callback = recorder.Callback();
+    task.url = url;
+    testing::internal::CaptureStdout();
+    HttpUtil::DownloadFile(task);
+    return testing::internal::GetCapturedStdout();
+  }
+
+  std::string FailText(int code, long status) {
+    return "curl perform fail, curl_code " + std::to_string(code) + " (" +
+           curl_easy_strerror(static_cast<CURLcode>(code)) + "), ret_code " +
+           std::to_string(status);
+  }
+
+  HttpsTestServer server;
+  TransferRecorder recorder;
+};
+
+TEST_F(HttpDownload, FreshFileReceivesBodyWithProgressThenSucc) {
+  const std::string body = Pattern(300000);
+  server.Serve("/pkg.zip", body);
+
+  const std::string log = Download(0, "pkg.zip", server.Url("/pkg.zip"));
+
+  EXPECT_EQ(ReadFile("pkg.zip"), body);
+  const TransferEvent last = recorder.Final();
+  EXPECT_EQ(last.event, "succ");
+  EXPECT_EQ(last.message, "");
+  EXPECT_EQ(last.first, 0);
+  EXPECT_EQ(last.second, 0);
+  const auto progress = recorder.Progress();
+  ASSERT_FALSE(progress.empty());
+  double previous = 0;
+  for (const TransferEvent& e : progress) {
+    EXPECT_EQ(e.message, "");
+    EXPECT_EQ(e.second, static_cast<double>(body.size()));
+    EXPECT_GE(e.first, previous);
+    previous = e.first;
+  }
+  EXPECT_EQ(progress.back().first, static_cast<double>(body.size()));
+  EXPECT_EQ(log, "download succ from " + server.Url("/pkg.zip") + " to pkg.zip");
+  ASSERT_EQ(server.Requests().size(), 1u);
+  EXPECT_EQ(server.Requests()[0].range, "");
+}
+
+TEST_F(HttpDownload, ZeroOffsetReplacesAnExistingFile) {
+  const std::string body = Pattern(5000);
+  server.Serve("/pkg.zip", body);
+  WriteFile("pkg.zip", std::string(20000, 'Z'));
+
+  Download(0, "pkg.zip", server.Url("/pkg.zip"));
+
+  EXPECT_EQ(recorder.Final().event, "succ");
+  EXPECT_EQ(ReadFile("pkg.zip"), body);
+}
+
+TEST_F(HttpDownload, ResumeAsksForTheRestAndAppendsThe206Body) {
+  const std::string body = Pattern(400000);
+  const size_t kept = 150000;
+  server.Serve("/pkg.zip", body);
+  WriteFile("pkg.zip", body.substr(0, kept));
+
+  Download(kept, "pkg.zip", server.Url("/pkg.zip"));
+
+  EXPECT_EQ(recorder.Final().event, "succ");
+  EXPECT_EQ(ReadFile("pkg.zip"), body);
+  ASSERT_EQ(server.Requests().size(), 1u);
+  EXPECT_EQ(server.Requests()[0].range, "bytes=150000-");
+  // Progress counts this transfer only; the consumer adds the kept bytes.
+  const auto progress = recorder.Progress();
+  ASSERT_FALSE(progress.empty());
+  for (const TransferEvent& e : progress) EXPECT_EQ(e.second, static_cast<double>(body.size() - kept));
+  EXPECT_EQ(progress.back().first, static_cast<double>(body.size() - kept));
+}
+
+TEST_F(HttpDownload, ServerIgnoringTheRangeGetsTheFileRewrittenFromItsFirstByte) {
+  const std::string body = Pattern(400000);
+  const size_t kept = 100000;
+  server.Serve("/pkg.zip", Reply::Body(body).IgnoringRange());
+  // Kept bytes that do not match prove that the file was written again from byte 0.
+  WriteFile("pkg.zip", std::string(kept, 'Z'));
+
+  Download(kept, "pkg.zip", server.Url("/pkg.zip"));
+
+  const TransferEvent last = recorder.Final();
+  EXPECT_EQ(last.event, "succ") << last.message;
+  EXPECT_EQ(ReadFile("pkg.zip"), body);
+  // Progress plus the offset never claims more than the file holds, never runs backwards,
+  // and ends at the whole body.
+  const auto progress = recorder.Progress();
+  ASSERT_FALSE(progress.empty());
+  double previousDone = 0;
+  for (const TransferEvent& e : progress) {
+    const double done = static_cast<double>(kept) + e.first;
+    EXPECT_GE(e.first, 0);
+    EXPECT_GE(done, previousDone);
+    EXPECT_LE(done, static_cast<double>(body.size()));
+    previousDone = done;
+  }
+  EXPECT_EQ(previousDone, static_cast<double>(body.size()));
+}
+
+TEST_F(HttpDownload, FileAlreadyCompleteAnswered200CountsAsSucc) {
+  const std::string body = Pattern(7000);
+  server.Serve("/pkg.zip", Reply::Body(body).IgnoringRange());
+  WriteFile("pkg.zip", body);
+
+  Download(body.size(), "pkg.zip", server.Url("/pkg.zip"));
+
+  EXPECT_EQ(recorder.Final().event, "succ");
+  EXPECT_EQ(ReadFile("pkg.zip"), body);
+}
+
+TEST_F(HttpDownload, NotFoundFailsWithNoCurlErrorAndTheStatus) {
+  server.Serve("/pkg.zip", Reply::Status(404, "gone"));
+
+  const std::string log = Download(0, "pkg.zip", server.Url("/pkg.zip"));
+
+  const TransferEvent last = recorder.Final();
+  EXPECT_EQ(last.event, "fail");
+  EXPECT_EQ(last.message, "curl perform fail, curl_code 0 (No error), ret_code 404");
+  EXPECT_EQ(last.first, 0);
+  EXPECT_EQ(last.second, 404);
+  EXPECT_EQ(log, "curl perform fail, curl_code 0 (No error), ret_code 404");
+}
+
+TEST_F(HttpDownload, ServerErrorFails) {
+  server.Serve("/pkg.zip", Reply::Status(500, "oops"));
+
+  Download(0, "pkg.zip", server.Url("/pkg.zip"));
+
+  const TransferEvent last = recorder.Final();
+  EXPECT_EQ(last.event, "fail");
+  EXPECT_EQ(last.second, 500);
+}
+
+TEST_F(HttpDownload, BodyWithoutLengthReportsNoProgress) {
+  const std::string body = Pattern(200000);
+  server.Serve("/pkg.zip", Reply::Body(body).Chunked());
+
+  Download(0, "pkg.zip", server.Url("/pkg.zip"));
+
+  EXPECT_EQ(recorder.Events().size(), 1u);
+  EXPECT_EQ(recorder.Final().event, "succ");
+  EXPECT_EQ(ReadFile("pkg.zip"), body);
+}
+
+TEST_F(HttpDownload, RedirectIsFollowed) {
+  const std::string body = Pattern(3000);
+  server.Serve("/old/pkg.zip", Reply::Redirect(server.Url("/new/pkg.zip")));
+  server.Serve("/new/pkg.zip", body);
+
+  Download(0, "pkg.zip", server.Url("/old/pkg.zip"));
+
+  EXPECT_EQ(recorder.Final().event, "succ");
+  EXPECT_EQ(ReadFile("pkg.zip"), body);
+  EXPECT_EQ(server.RequestedPaths(), (std::vector<std::string>{"/old/pkg.zip", "/new/pkg.zip"}));
+}
+
+TEST_F(HttpDownload, MemoryTargetDeliversTheBodyWithSucc) {
+  const std::string body = Pattern(10000);
+  server.Serve("/doc", body);
+
+  const std::string log = Download(0, "", server.Url("/doc"));
+
+  const TransferEvent last = recorder.Final();
+  EXPECT_EQ(last.event, "succ");
+  EXPECT_EQ(last.message, body);
+  EXPECT_EQ(log, "download succ from " + server.Url("/doc") + " to ");
+}
+
+TEST_F(HttpDownload, LocalFileThatCannotBeOpenedFailsWithoutTouchingTheNetwork) {
+  server.Serve("/pkg.zip", Pattern(100));
+
+  Download(0, "no-such-dir/pkg.zip", server.Url("/pkg.zip"));
+  Download(5, "no-such-dir/pkg.zip", server.Url("/pkg.zip"));
+
+  const auto events = recorder.Events();
+  ASSERT_EQ(events.size(), 2u);
+  for (const TransferEvent& e : events) {
+    EXPECT_EQ(e.event, "fail");
+    EXPECT_EQ(e.message, "can not open local file no-such-dir/pkg.zip");
+    EXPECT_EQ(e.first, 0);
+    EXPECT_EQ(e.second, 0);
+  }
+  EXPECT_TRUE(server.Requests().empty());
+}
+
+TEST_F(HttpDownload, ConnectionDroppedMidBodyFailsAndKeepsWhatArrived) {
+  const std::string body = Pattern(300000);
+  server.Serve("/pkg.zip", Reply::Body(body).DroppingAt(100000));
+
+  const std::string log = Download(0, "pkg.zip", server.Url("/pkg.zip"));
+
+  const TransferEvent last = recorder.Final();
+  EXPECT_EQ(last.event, "fail");
+  EXPECT_EQ(last.first, CURLE_PARTIAL_FILE);
+  EXPECT_EQ(last.second, 200);
+  EXPECT_EQ(last.message, FailText(CURLE_PARTIAL_FILE, 200));
+  EXPECT_EQ(log, last.message);
+  EXPECT_EQ(ReadFile("pkg.zip"), body.substr(0, 100000));
+}
+
+TEST_F(HttpDownload, UntrustedCertificateFailsWithTheTlsError) {
+  HttpsTestServer untrusted(testing_support::CertificateAuthority::Generate("Untrusted CA"));
+  untrusted.Serve("/pkg.zip", Pattern(100));
+
+  Download(0, "pkg.zip", untrusted.Url("/pkg.zip"));
+
+  const TransferEvent last = recorder.Final();
+  EXPECT_EQ(last.event, "fail");
+  EXPECT_EQ(last.first, CURLE_PEER_FAILED_VERIFICATION);
+  EXPECT_EQ(last.second, 0);
+  EXPECT_EQ(last.message, FailText(CURLE_PEER_FAILED_VERIFICATION, 0));
+  EXPECT_TRUE(untrusted.Requests().empty());
+  EXPECT_EQ(ReadFile("pkg.zip"), "");
+}
+
+// Takes the five seconds of libcurl's low-speed rule.
+TEST_F(HttpDownload, StallMidBodyEndsThroughTheLowSpeedRule) {
+  const std::string body = Pattern(200000);
+  server.Serve("/pkg.zip", Reply::Body(body).StallingAt(50000, 30s));
+
+  const auto start = std::chrono::steady_clock::now();
+  Download(0, "pkg.zip", server.Url("/pkg.zip"));
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+
+  const TransferEvent last = recorder.Final();
+  EXPECT_EQ(last.event, "fail");
+  EXPECT_EQ(last.first, CURLE_OPERATION_TIMEDOUT);
+  EXPECT_EQ(last.second, 200);
+  EXPECT_GE(elapsed, 4s);
+  EXPECT_LT(elapsed, 20s);
+  EXPECT_EQ(ReadFile("pkg.zip"), body.substr(0, 50000));
+}
+
+}  // namespace

@@ -1,0 +1,216 @@
+// Requests against the loopback HTTPS server: status mapping, the POST rule, log lines.
+
+#include <curl/curl.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "net/http_util.h"
+#include "tests/support/https_test_server.h"
+#include "tests/support/transfer_recorder.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using testing_support::HttpsTestServer;
+using testing_support::Reply;
+using testing_support::TransferEvent;
+using testing_support::TransferRecorder;
+
+class HttpRequest : public ::testing::Test {
+ protected:
+  // Runs the request with stdout captured; returns what it printed.
+  std::string Request(const std::string& url, const std::string& body = "",
+                      const std::string& method = "GET") {
+    testing::internal::CaptureStdout();
+    HttpUtil::Request(url, body, recorder.Callback(), method, 5);
+    return testing::internal::GetCapturedStdout();
+  }
+
+  static std::string FailText(long status, CURLcode code) {
+    return "curl perform fail, ret_code is " + std::to_string(status) + " (" +
+           curl_easy_strerror(code) + ")";
+  }
+
+  HttpsTestServer server;
+  TransferRecorder recorder;
+};
+
+TEST_F(HttpRequest, OkAnswerDeliversTheBodyAsSucc) {
+  server.Serve("/config.json", R"({"lastVersion":"1.0.2"})");
+  const std::string url = server.Url("/config.json?rand=42");
+
+  const std::string log = Request(url);
+
+  const TransferEvent last = recorder.Final();
+  EXPECT_EQ(last.event, "succ");
+  EXPECT_EQ(last.message, R"({"lastVersion":"1.0.2"})");
+  EXPECT_EQ(last.first, 0);
+  EXPECT_EQ(last.second, 0);
+  for (const TransferEvent& e : recorder.Progress()) {
+    EXPECT_EQ(e.message, "");
+    EXPECT_EQ(e.second, 23);
+  }
+  EXPECT_EQ(log, "curlcode = 0, ret_code = 200\nhttp post succ to " + url +
+                     " with , response is {\"lastVersion\":\"1.0.2\"}\n\n");
+  const auto requests = server.Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].method, "GET");
+  EXPECT_EQ(requests[0].target, "/config.json?rand=42");
+  EXPECT_EQ(requests[0].headers.at("Connection"), "close");
+}
+
+TEST_F(HttpRequest, StatusesOtherThan200AreErrorsAnd408IsATimeout) {
+  struct Case {
+    int status;
+    const char* event;
+  };
+  for (const Case c : {Case{206, "error"}, Case{404, "error"}, Case{500, "error"},
+                       Case{408, "timeout"}}) {
+    SCOPED_TRACE(c.status);
+    TransferRecorder local;
+    server.Serve("/doc", Reply::Status(c.status, "body"));
+    testing::internal::CaptureStdout();
+    HttpUtil::Request(server.Url("/doc"), "", local.Callback(), "GET", 5);
+    const std::string log = testing::internal::GetCapturedStdout();
+    const TransferEvent last = local.Final();
+    EXPECT_EQ(last.event, c.event);
+    EXPECT_EQ(last.message, FailText(c.status, CURLE_OK));
+    EXPECT_EQ(last.first, 0);
+    EXPECT_EQ(last.second, 0);
+    EXPECT_EQ(log, "curlcode = 0, ret_code = " + std::to_string(c.status) +
+                       "\ncurl perform fail to " + server.Url("/doc") + " with , ret_code is " +
+                       std::to_string(c.status) + " (No error)\n\n");
+  }
+}
+
+TEST_F(HttpRequest, RangeAnswer206IsAnError) {
+  // A genuine partial answer, not merely a status: the request carries no range, so the
+  // handler answers with one of its own.
+  server.Handle("/doc", [](const httplib::Request&, httplib::Response& response) {
+    response.status = 206;
+    response.set_header("Content-Range", "bytes 0-3/10");
+    response.set_content("part", "text/plain");
+  });
+
+  Request(server.Url("/doc"));
+
+  const TransferEvent last = recorder.Final();
+  EXPECT_EQ(last.event, "error");
+  EXPECT_EQ(last.message, FailText(206, CURLE_OK));
+}
+
+TEST_F(HttpRequest, PostMovesTheQueryIntoAnEmptyBody) {
+  server.Serve("/api", "ok");
+
+  const std::string log = Request(server.Url("/api?a=1&b=two"), "", "POST");
+
+  EXPECT_EQ(recorder.Final().event, "succ");
+  const auto requests = server.Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].method, "POST");
+  EXPECT_EQ(requests[0].target, "/api");
+  EXPECT_EQ(requests[0].body, "?a=1&b=two");
+  EXPECT_EQ(log, "curlcode = 0, ret_code = 200\nhttp post succ to " + server.Url("/api") +
+                     " with ?a=1&b=two, response is ok\n\n");
+}
+
+TEST_F(HttpRequest, PostWithABodyDropsTheQueryAndSendsTheBody) {
+  server.Serve("/api", "ok");
+
+  Request(server.Url("/api?a=1"), "x=9", "POST");
+
+  const auto requests = server.Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].target, "/api");
+  EXPECT_EQ(requests[0].body, "x=9");
+}
+
+TEST_F(HttpRequest, AnyOtherMethodWordIsAGetWithTheQueryKept) {
+  server.Serve("/api", "ok");
+
+  Request(server.Url("/api?a=1"), "", "post");
+
+  const auto requests = server.Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].method, "GET");
+  EXPECT_EQ(requests[0].target, "/api?a=1");
+  EXPECT_EQ(requests[0].body, "");
+}
+
+TEST_F(HttpRequest, RedirectIsFollowed) {
+  server.Serve("/moved", Reply::Redirect("/here"));
+  server.Serve("/here", "landed");
+
+  Request(server.Url("/moved"));
+
+  const TransferEvent last = recorder.Final();
+  EXPECT_EQ(last.event, "succ");
+  EXPECT_EQ(last.message, "landed");
+  EXPECT_EQ(server.RequestedPaths(), (std::vector<std::string>{"/moved", "/here"}));
+}
+
+TEST_F(HttpRequest, BodyWithoutLengthReportsNoProgress) {
+  server.Serve("/doc", Reply::Body(std::string(50000, 'd')).Chunked());
+
+  Request(server.Url("/doc"));
+
+  EXPECT_EQ(recorder.Events().size(), 1u);
+  EXPECT_EQ(recorder.Final().message, std::string(50000, 'd'));
+}
+
+TEST_F(HttpRequest, ConnectionDroppedAfterThe200HeaderIsAnError) {
+  server.Serve("/doc", Reply::Body(std::string(100000, 'd')).DroppingAt(30000));
+
+  const std::string log = Request(server.Url("/doc"));
+
+  const TransferEvent last = recorder.Final();
+  EXPECT_EQ(last.event, "error");
+  EXPECT_EQ(last.message, FailText(200, CURLE_PARTIAL_FILE));
+  EXPECT_EQ(log.rfind("curlcode = 18, ret_code = 200\ncurl perform fail to ", 0), 0u) << log;
+}
+
+TEST_F(HttpRequest, UntrustedCertificateIsAnErrorWithStatus0) {
+  HttpsTestServer untrusted(testing_support::CertificateAuthority::Generate("Untrusted CA"));
+  untrusted.Serve("/doc", "secret");
+
+  Request(untrusted.Url("/doc"));
+
+  const TransferEvent last = recorder.Final();
+  EXPECT_EQ(last.event, "error");
+  EXPECT_EQ(last.message, FailText(0, CURLE_PEER_FAILED_VERIFICATION));
+  EXPECT_TRUE(untrusted.Requests().empty());
+}
+
+TEST_F(HttpRequest, RefusedConnectionIsAnErrorWithStatus0) {
+  std::string url;
+  {
+    HttpsTestServer gone;
+    url = gone.Url("/doc");
+  }
+
+  Request(url);
+
+  const TransferEvent last = recorder.Final();
+  EXPECT_EQ(last.event, "error");
+  EXPECT_EQ(last.message, FailText(0, CURLE_COULDNT_CONNECT));
+}
+
+// Takes the five seconds of libcurl's low-speed rule.
+TEST_F(HttpRequest, StallBeforeTheHeadersIsAnErrorWithStatus0) {
+  server.Serve("/doc", Reply::Body("late").StallingBeforeHeaders(30s));
+
+  const auto start = std::chrono::steady_clock::now();
+  const std::string log = Request(server.Url("/doc"));
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+
+  const TransferEvent last = recorder.Final();
+  EXPECT_EQ(last.event, "error");
+  EXPECT_EQ(last.message, FailText(0, CURLE_OPERATION_TIMEDOUT));
+  EXPECT_EQ(log.rfind("curlcode = 28, ret_code = 0\n", 0), 0u) << log;
+  EXPECT_GE(elapsed, 4s);
+  EXPECT_LT(elapsed, 20s);
+}
+
+}  // namespace
