@@ -46,8 +46,11 @@ class LayerCompositor {
   // Something moved, changed or was restacked since the last Compose.
   bool NeedsCompose() const;
   // The main window's size, its layer with the overlays laid over it. Null without a main window.
+  // Only the part that changed since the last call is recomposed.
   cairo_surface_t* Compose();
   cairo_surface_t* composed() const { return composed_; }
+  // The part of the composed surface the last Compose changed (empty when none).
+  const Rect& lastDamage() const { return lastDamage_; }
 
  private:
   std::vector<std::unique_ptr<WindowObject>> windows_;
@@ -55,7 +58,9 @@ class LayerCompositor {
   std::vector<WindowObject*> overlays_;  // bottom to top
   std::vector<WindowObject*> composedOrder_;
   Rect composedMainRect_;
-  bool contentChanged_ = true;
+  // What changed since the last composition, in the main window's client pixels.
+  Rect damage_;
+  Rect lastDamage_;
   cairo_surface_t* composed_ = nullptr;
 };
 

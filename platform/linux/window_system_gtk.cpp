@@ -5,6 +5,7 @@
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
+#include "platform/clock.h"
 #include "platform/linux/composing_window_system.h"
 #include "platform/linux/gtk_message_boxes.h"
 #include "platform/linux/gtk_window_system.h"
@@ -23,6 +24,7 @@ class GtkWindowSystem : public ComposingWindowSystem {
     }
     while (g_main_context_iteration(nullptr, FALSE)) {
     }
+    if (shape_ != nullptr) cairo_region_destroy(shape_);
   }
 
   const char* Name() const override { return "gtk"; }
@@ -84,7 +86,14 @@ class GtkWindowSystem : public ComposingWindowSystem {
 
   bool PeekAndDispatch() override {
     ShowComposition();
-    if (g_main_context_iteration(nullptr, FALSE)) return true;
+    // An idle frame loop asks about a thousand times a second; each GLib iteration costs a poll
+    // and two reads on the X connection. Asking every few milliseconds once the queue ran dry
+    // keeps an idle splash cheap, and a burst of events is still handled back to back.
+    const int64_t now = PerformanceCounter();
+    if (now >= nextEventPoll_) {
+      if (g_main_context_iteration(nullptr, FALSE)) return true;
+      nextEventPoll_ = now + PerformanceFrequency() * kEventPollMs / 1000;
+    }
     return DispatchOwnQueue();
   }
 
@@ -114,22 +123,42 @@ class GtkWindowSystem : public ComposingWindowSystem {
     g_object_unref(loader);
   }
 
-  // Recomposes the stack when a layer changed and has GTK paste it on its next frame.
+  // Recomposes the changed part of the stack and has GTK paste that part on its next frame.
   void ShowComposition() {
     if (window_ == nullptr || !compositor().NeedsCompose()) return;
     cairo_surface_t* composed = compositor().Compose();
-    if (composed == nullptr) return;
-    if (!perPixelAlpha_) {
-      cairo_region_t* shape = gdk_cairo_region_create_from_surface(composed);
-      gtk_widget_shape_combine_region(window_, shape);
+    const Rect damage = compositor().lastDamage();
+    if (composed == nullptr || damage.width <= 0 || damage.height <= 0) return;
+    if (!perPixelAlpha_) UpdateShape(composed, damage);
+    gtk_widget_queue_draw_area(window_, damage.x, damage.y, damage.width, damage.height);
+  }
+
+  // Without a compositing manager the window is cut to the pixels that are not transparent.
+  // Only the damaged part is rescanned, and the server hears of the shape only when it changed.
+  void UpdateShape(cairo_surface_t* composed, const Rect& damage) {
+    cairo_region_t* shape = shape_ == nullptr ? cairo_region_create() : cairo_region_copy(shape_);
+    const cairo_rectangle_int_t area{damage.x, damage.y, damage.width, damage.height};
+    cairo_region_subtract_rectangle(shape, &area);
+    cairo_surface_t* part =
+        cairo_surface_create_for_rectangle(composed, damage.x, damage.y, damage.width, damage.height);
+    cairo_region_t* partShape = gdk_cairo_region_create_from_surface(part);
+    cairo_surface_destroy(part);
+    cairo_region_translate(partShape, damage.x, damage.y);
+    cairo_region_union(shape, partShape);
+    cairo_region_destroy(partShape);
+    if (shape_ != nullptr && cairo_region_equal(shape, shape_)) {
       cairo_region_destroy(shape);
+      return;
     }
-    gtk_widget_queue_draw(window_);
+    if (shape_ != nullptr) cairo_region_destroy(shape_);
+    shape_ = shape;
+    gtk_widget_shape_combine_region(window_, shape_);
   }
 
   static gboolean OnDraw(GtkWidget* /*widget*/, cairo_t* cr, gpointer data) {
     auto* self = static_cast<GtkWindowSystem*>(data);
-    cairo_surface_t* composed = self->compositor().Compose();
+    self->ShowComposition();
+    cairo_surface_t* composed = self->compositor().composed();
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     if (composed != nullptr) {
       cairo_set_source_surface(cr, composed, 0, 0);
@@ -183,18 +212,25 @@ class GtkWindowSystem : public ComposingWindowSystem {
     if (self->window_ == nullptr) return;
     self->perPixelAlpha_ =
         gdk_screen_get_rgba_visual(screen) != nullptr && gdk_screen_is_composited(screen);
-    if (self->perPixelAlpha_) gtk_widget_shape_combine_region(self->window_, nullptr);
+    if (self->shape_ != nullptr) {
+      cairo_region_destroy(self->shape_);
+      self->shape_ = nullptr;
+    }
+    gtk_widget_shape_combine_region(self->window_, nullptr);
     cairo_surface_t* composed = self->compositor().Compose();
     if (!self->perPixelAlpha_ && composed != nullptr) {
-      cairo_region_t* shape = gdk_cairo_region_create_from_surface(composed);
-      gtk_widget_shape_combine_region(self->window_, shape);
-      cairo_region_destroy(shape);
+      const int32_t width = cairo_image_surface_get_width(composed);
+      const int32_t height = cairo_image_surface_get_height(composed);
+      self->UpdateShape(composed, {0, 0, width, height});
     }
     gtk_widget_queue_draw(self->window_);
   }
 
   std::shared_ptr<GtkMessageBoxes> boxes_;
   GtkWidget* window_ = nullptr;
+  cairo_region_t* shape_ = nullptr;
+  static constexpr int64_t kEventPollMs = 4;
+  int64_t nextEventPoll_ = 0;
   bool perPixelAlpha_ = false;
   Press press_;
 };
