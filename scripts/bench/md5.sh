@@ -8,7 +8,7 @@ size_mib="${SIZE_MIB:-1024}"
 
 cmake --preset default >/dev/null
 cmake --build --preset default --target tidewake_md5_bench >/dev/null
-bench=build/default/bench/tidewake_md5_bench
+bench=build/default/tests/tidewake_md5_bench
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT

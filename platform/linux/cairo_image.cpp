@@ -1,0 +1,94 @@
+#include <cstring>
+
+#include "platform/linux/cairo_surface.h"
+
+namespace platform {
+namespace {
+
+struct ByteReader {
+  const unsigned char* data;
+  size_t size;
+  size_t offset;
+};
+
+cairo_status_t ReadBytes(void* closure, unsigned char* out, unsigned int length) {
+  auto* reader = static_cast<ByteReader*>(closure);
+  if (reader->size - reader->offset < length) return CAIRO_STATUS_READ_ERROR;
+  std::memcpy(out, reader->data + reader->offset, length);
+  reader->offset += length;
+  return CAIRO_STATUS_SUCCESS;
+}
+
+}  // namespace
+
+CairoImage::~CairoImage() {
+  if (surface_ != nullptr) cairo_surface_destroy(surface_);
+}
+
+int32_t CairoImage::Width() const {
+  return surface_ == nullptr ? 0 : cairo_image_surface_get_width(surface_);
+}
+
+int32_t CairoImage::Height() const {
+  return surface_ == nullptr ? 0 : cairo_image_surface_get_height(surface_);
+}
+
+std::unique_ptr<Image> DecodePngImage(const unsigned char* data, size_t size) {
+  ByteReader reader{data, size, 0};
+  cairo_surface_t* surface = cairo_image_surface_create_from_png_stream(ReadBytes, &reader);
+  if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(surface);
+    return std::make_unique<CairoImage>(nullptr);
+  }
+  // Every drawing path expects ARGB32; a PNG without alpha decodes to RGB24.
+  if (cairo_image_surface_get_format(surface) != CAIRO_FORMAT_ARGB32) {
+    cairo_surface_t* argb = cairo_image_surface_create(
+        CAIRO_FORMAT_ARGB32, cairo_image_surface_get_width(surface),
+        cairo_image_surface_get_height(surface));
+    cairo_t* cr = cairo_create(argb);
+    cairo_set_source_surface(cr, surface, 0, 0);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+    surface = argb;
+  }
+  return std::make_unique<CairoImage>(surface);
+}
+
+PixelBuffer PixelsOf(cairo_surface_t* surface) {
+  PixelBuffer pixels;
+  cairo_surface_flush(surface);
+  pixels.width = cairo_image_surface_get_width(surface);
+  pixels.height = cairo_image_surface_get_height(surface);
+  const int stride = cairo_image_surface_get_stride(surface);
+  const unsigned char* data = cairo_image_surface_get_data(surface);
+  const bool hasAlpha = cairo_image_surface_get_format(surface) == CAIRO_FORMAT_ARGB32;
+  pixels.argb.resize(static_cast<size_t>(pixels.width) * pixels.height);
+  for (int32_t y = 0; y < pixels.height; ++y) {
+    const auto* row = reinterpret_cast<const uint32_t*>(data + static_cast<size_t>(y) * stride);
+    for (int32_t x = 0; x < pixels.width; ++x) {
+      uint32_t p = row[x];
+      if (!hasAlpha) p |= 0xFF000000u;
+      const uint32_t a = p >> 24;
+      uint32_t out = 0;
+      if (a == 255) {
+        out = p;
+      } else if (a != 0) {
+        auto un = [&](int shift) { return ((((p >> shift) & 0xFF) * 255 + a / 2) / a) & 0xFF; };
+        out = (a << 24) | (un(16) << 16) | (un(8) << 8) | un(0);
+      }
+      pixels.argb[static_cast<size_t>(y) * pixels.width + x] = out;
+    }
+  }
+  return pixels;
+}
+
+PixelBuffer ReadPngFile(const std::string& path) {
+  cairo_surface_t* surface = cairo_image_surface_create_from_png(path.c_str());
+  PixelBuffer pixels;
+  if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS) pixels = PixelsOf(surface);
+  cairo_surface_destroy(surface);
+  return pixels;
+}
+
+}  // namespace platform

@@ -1,0 +1,253 @@
+// The splash on screen: one undecorated GTK window with the RGBA visual shows the composed layer
+// stack. Without a compositing manager transparent pixels would be black, so the window is then
+// cut to the opaque pixels with a shape mask instead.
+
+#include <gdk/gdkx.h>
+#include <gtk/gtk.h>
+
+#include "platform/clock.h"
+#include "platform/linux/composing_window_system.h"
+#include "platform/linux/gtk_message_boxes.h"
+#include "platform/linux/gtk_window_system.h"
+
+namespace platform {
+namespace {
+
+class GtkWindowSystem : public ComposingWindowSystem {
+ public:
+  GtkWindowSystem() : boxes_(InstallGtkMessageBoxes()) {}
+  ~GtkWindowSystem() override {
+    UninstallGtkMessageBoxes(boxes_);
+    if (window_ != nullptr) {
+      g_signal_handlers_disconnect_by_data(window_, this);
+      gtk_widget_destroy(window_);
+    }
+    while (g_main_context_iteration(nullptr, FALSE)) {
+    }
+    if (shape_ != nullptr) cairo_region_destroy(shape_);
+  }
+
+  const char* Name() const override { return "gtk"; }
+
+  WindowHandle CreateMainWindow(const std::string& title, int32_t width, int32_t height,
+                                const unsigned char* iconPng, size_t iconPngSize) override {
+    WindowObject* layer = AddMainLayer(width, height);
+    window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    GtkWindow* gtkWindow = GTK_WINDOW(window_);
+    gtk_window_set_title(gtkWindow, title.c_str());
+    gtk_window_set_decorated(gtkWindow, FALSE);
+    gtk_window_set_resizable(gtkWindow, FALSE);
+    gtk_window_set_default_size(gtkWindow, width, height);
+    gtk_widget_set_size_request(window_, width, height);
+    gtk_widget_set_app_paintable(window_, TRUE);
+    GdkScreen* screen = gtk_widget_get_screen(window_);
+    GdkVisual* rgba = gdk_screen_get_rgba_visual(screen);
+    if (rgba != nullptr) gtk_widget_set_visual(window_, rgba);
+    perPixelAlpha_ = rgba != nullptr && gdk_screen_is_composited(screen);
+    SetIcon(iconPng, iconPngSize);
+    gtk_widget_add_events(window_, GDK_BUTTON_PRESS_MASK | GDK_STRUCTURE_MASK);
+    g_signal_connect(window_, "draw", G_CALLBACK(OnDraw), this);
+    g_signal_connect(window_, "button-press-event", G_CALLBACK(OnButtonPress), this);
+    g_signal_connect(window_, "configure-event", G_CALLBACK(OnConfigure), this);
+    g_signal_connect(window_, "delete-event", G_CALLBACK(OnDelete), this);
+    g_signal_connect(window_, "destroy", G_CALLBACK(OnDestroy), this);
+    g_signal_connect(screen, "composited-changed", G_CALLBACK(OnCompositedChanged), this);
+    gtk_window_move(gtkWindow, 0, 0);
+    gtk_widget_show(window_);
+    return layer;
+  }
+
+  Rect ScreenRect() const override {
+    GdkDisplay* display = gdk_display_get_default();
+    GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
+    if (monitor == nullptr) monitor = gdk_display_get_monitor(display, 0);
+    if (monitor == nullptr) return {0, 0, 0, 0};
+    GdkRectangle area;
+    gdk_monitor_get_geometry(monitor, &area);
+    return {area.x, area.y, area.width, area.height};
+  }
+
+  void BeginDrag(WindowHandle /*window*/) override {
+    if (window_ == nullptr || !press_.valid) return;
+    press_.valid = false;
+    gtk_window_begin_move_drag(GTK_WINDOW(window_), static_cast<gint>(press_.button),
+                               press_.rootX, press_.rootY, press_.time);
+  }
+
+  void BringToFront(WindowHandle /*window*/) override {
+    if (window_ == nullptr) return;
+    GdkWindow* gdkWindow = gtk_widget_get_window(window_);
+    guint32 time = GDK_CURRENT_TIME;
+    if (gdkWindow != nullptr && GDK_IS_X11_WINDOW(gdkWindow)) {
+      time = gdk_x11_get_server_time(gdkWindow);
+    }
+    gtk_window_present_with_time(GTK_WINDOW(window_), time);
+  }
+
+  bool PeekAndDispatch() override {
+    ShowComposition();
+    // An idle frame loop asks about a thousand times a second; each GLib iteration costs a poll
+    // and two reads on the X connection. Asking every few milliseconds once the queue ran dry
+    // keeps an idle splash cheap, and a burst of events is still handled back to back.
+    const int64_t now = PerformanceCounter();
+    if (now >= nextEventPoll_) {
+      if (g_main_context_iteration(nullptr, FALSE)) return true;
+      nextEventPoll_ = now + PerformanceFrequency() * kEventPollMs / 1000;
+    }
+    return DispatchOwnQueue();
+  }
+
+ protected:
+  void MoveMainWindow(const Rect& rect) override {
+    if (window_ != nullptr) gtk_window_move(GTK_WINDOW(window_), rect.x, rect.y);
+  }
+
+ private:
+  struct Press {
+    bool valid = false;
+    guint button = 0;
+    gint rootX = 0;
+    gint rootY = 0;
+    guint32 time = 0;
+  };
+
+  void SetIcon(const unsigned char* png, size_t size) {
+    if (png == nullptr || size == 0) return;
+    GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("png", nullptr);
+    if (loader == nullptr) return;
+    if (gdk_pixbuf_loader_write(loader, png, size, nullptr) &&
+        gdk_pixbuf_loader_close(loader, nullptr)) {
+      GdkPixbuf* icon = gdk_pixbuf_loader_get_pixbuf(loader);
+      if (icon != nullptr) gtk_window_set_icon(GTK_WINDOW(window_), icon);
+    }
+    g_object_unref(loader);
+  }
+
+  // Recomposes the changed part of the stack and has GTK paste that part on its next frame.
+  void ShowComposition() {
+    if (window_ == nullptr || !compositor().NeedsCompose()) return;
+    cairo_surface_t* composed = compositor().Compose();
+    const Rect damage = compositor().lastDamage();
+    if (composed == nullptr || damage.width <= 0 || damage.height <= 0) return;
+    if (!perPixelAlpha_) UpdateShape(composed, damage);
+    gtk_widget_queue_draw_area(window_, damage.x, damage.y, damage.width, damage.height);
+  }
+
+  // Without a compositing manager the window is cut to the pixels that are not transparent.
+  // Only the damaged part is rescanned, and the server hears of the shape only when it changed.
+  void UpdateShape(cairo_surface_t* composed, const Rect& damage) {
+    cairo_region_t* shape = shape_ == nullptr ? cairo_region_create() : cairo_region_copy(shape_);
+    const cairo_rectangle_int_t area{damage.x, damage.y, damage.width, damage.height};
+    cairo_region_subtract_rectangle(shape, &area);
+    cairo_surface_t* part =
+        cairo_surface_create_for_rectangle(composed, damage.x, damage.y, damage.width, damage.height);
+    cairo_region_t* partShape = gdk_cairo_region_create_from_surface(part);
+    cairo_surface_destroy(part);
+    cairo_region_translate(partShape, damage.x, damage.y);
+    cairo_region_union(shape, partShape);
+    cairo_region_destroy(partShape);
+    if (shape_ != nullptr && cairo_region_equal(shape, shape_)) {
+      cairo_region_destroy(shape);
+      return;
+    }
+    if (shape_ != nullptr) cairo_region_destroy(shape_);
+    shape_ = shape;
+    gtk_widget_shape_combine_region(window_, shape_);
+  }
+
+  static gboolean OnDraw(GtkWidget* /*widget*/, cairo_t* cr, gpointer data) {
+    auto* self = static_cast<GtkWindowSystem*>(data);
+    self->ShowComposition();
+    cairo_surface_t* composed = self->compositor().composed();
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    if (composed != nullptr) {
+      cairo_set_source_surface(cr, composed, 0, 0);
+    } else {
+      cairo_set_source_rgba(cr, 0, 0, 0, 0);
+    }
+    cairo_paint(cr);
+    return TRUE;
+  }
+
+  static gboolean OnButtonPress(GtkWidget* /*widget*/, GdkEventButton* event, gpointer data) {
+    auto* self = static_cast<GtkWindowSystem*>(data);
+    if (event->type != GDK_BUTTON_PRESS || event->button != 1) return FALSE;
+    self->press_ = {true, event->button, static_cast<gint>(event->x_root),
+                    static_cast<gint>(event->y_root), event->time};
+    uint32_t keyState = kMkLButton;
+    if (event->state & GDK_SHIFT_MASK) keyState |= kMkShift;
+    if (event->state & GDK_CONTROL_MASK) keyState |= kMkControl;
+    if (event->state & GDK_BUTTON2_MASK) keyState |= kMkMButton;
+    if (event->state & GDK_BUTTON3_MASK) keyState |= kMkRButton;
+    self->Deliver(self->mainLayer(), WindowMessage::LButtonDown,
+                  {keyState, static_cast<int32_t>(event->x), static_cast<int32_t>(event->y)});
+    return TRUE;
+  }
+
+  static gboolean OnConfigure(GtkWidget* /*widget*/, GdkEventConfigure* event, gpointer data) {
+    auto* self = static_cast<GtkWindowSystem*>(data);
+    WindowObject* main = self->mainLayer();
+    if (main != nullptr && (event->x != main->rect.x || event->y != main->rect.y)) {
+      main->rect.x = event->x;
+      main->rect.y = event->y;
+      self->Deliver(main, WindowMessage::Move);
+    }
+    return FALSE;
+  }
+
+  static gboolean OnDelete(GtkWidget* /*widget*/, GdkEvent* /*event*/, gpointer data) {
+    auto* self = static_cast<GtkWindowSystem*>(data);
+    self->Deliver(self->mainLayer(), WindowMessage::Close);
+    return TRUE;  // closing only asks; the application decides
+  }
+
+  static void OnDestroy(GtkWidget* /*widget*/, gpointer data) {
+    auto* self = static_cast<GtkWindowSystem*>(data);
+    self->window_ = nullptr;
+    self->Deliver(self->mainLayer(), WindowMessage::Destroy);
+  }
+
+  static void OnCompositedChanged(GdkScreen* screen, gpointer data) {
+    auto* self = static_cast<GtkWindowSystem*>(data);
+    if (self->window_ == nullptr) return;
+    self->perPixelAlpha_ =
+        gdk_screen_get_rgba_visual(screen) != nullptr && gdk_screen_is_composited(screen);
+    if (self->shape_ != nullptr) {
+      cairo_region_destroy(self->shape_);
+      self->shape_ = nullptr;
+    }
+    gtk_widget_shape_combine_region(self->window_, nullptr);
+    cairo_surface_t* composed = self->compositor().Compose();
+    if (!self->perPixelAlpha_ && composed != nullptr) {
+      const int32_t width = cairo_image_surface_get_width(composed);
+      const int32_t height = cairo_image_surface_get_height(composed);
+      self->UpdateShape(composed, {0, 0, width, height});
+    }
+    gtk_widget_queue_draw(self->window_);
+  }
+
+  std::shared_ptr<GtkMessageBoxes> boxes_;
+  GtkWidget* window_ = nullptr;
+  cairo_region_t* shape_ = nullptr;
+  static constexpr int64_t kEventPollMs = 4;
+  int64_t nextEventPoll_ = 0;
+  bool perPixelAlpha_ = false;
+  Press press_;
+};
+
+}  // namespace
+
+std::unique_ptr<WindowSystem> CreateGtkWindowSystem(int* argc, char*** argv) {
+  // Only X11 has been tried; a Wayland session still offers XWayland.
+  gdk_set_allowed_backends("x11");
+  if (!gtk_init_check(argc, argv)) return nullptr;
+  return std::make_unique<GtkWindowSystem>();
+}
+
+std::unique_ptr<WindowSystem> CreateWindowSystem(int* argc, char*** argv) {
+  std::unique_ptr<WindowSystem> windows = CreateGtkWindowSystem(argc, argv);
+  if (windows) return windows;
+  return CreateHeadlessWindowSystem();
+}
+
+}  // namespace platform

@@ -1,0 +1,31 @@
+# Writes a C++ source holding every resources/png/<id>_<name>.png as a byte array, and
+# FindEmbeddedPng over them. Plain arrays compile with every gcc, mingw included, and need no
+# tool beyond CMake.
+#   cmake -DPNG_DIR=... -DOUTPUT=... -P embed_pngs.cmake
+file(GLOB pngs "${PNG_DIR}/*.png")
+list(SORT pngs)
+set(arrays "")
+set(cases "")
+foreach(png IN LISTS pngs)
+  get_filename_component(name "${png}" NAME)
+  if(NOT name MATCHES "^([0-9]+)_")
+    continue()
+  endif()
+  set(id "${CMAKE_MATCH_1}")
+  file(READ "${png}" hex HEX)
+  string(LENGTH "${hex}" hexLength)
+  math(EXPR size "${hexLength} / 2")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(REGEX REPLACE "((0x..,){24})" "\\1\n  " bytes "${bytes}")
+  string(APPEND arrays "// ${name}\nconst unsigned char kPng${id}[${size}] = {\n  ${bytes}\n};\n\n")
+  string(APPEND cases "    case ${id}: return {kPng${id}, sizeof kPng${id}};\n")
+endforeach()
+set(content "// Generated from resources/png by embed_pngs.cmake; do not edit.\n#include \"resources/embedded_png.h\"\n\nnamespace {\n\n${arrays}}  // namespace\n\nEmbeddedBytes FindEmbeddedPng(int resourceId) {\n  switch (resourceId) {\n${cases}    default: return {};\n  }\n}\n")
+# Rewrite only on change, so that a reconfigure does not rebuild the array.
+if(EXISTS "${OUTPUT}")
+  file(READ "${OUTPUT}" old)
+  if(old STREQUAL content)
+    return()
+  endif()
+endif()
+file(WRITE "${OUTPUT}" "${content}")
