@@ -70,7 +70,9 @@ Reply& Reply::Trickling(std::chrono::milliseconds every) {
   return *this;
 }
 
-HttpsTestServer::HttpsTestServer(const CertificateAuthority& ca)
+HttpsTestServer::HttpsTestServer(const CertificateAuthority& ca) : HttpsTestServer(0, ca) {}
+
+HttpsTestServer::HttpsTestServer(int fixedPort, const CertificateAuthority& ca)
     : identity_(ca.IssueLocalhostCertificate()),
       server_(identity_.certificate.get(), identity_.key.get()) {
   // A client that hangs up mid-body makes the next TLS write raise SIGPIPE.
@@ -82,7 +84,11 @@ HttpsTestServer::HttpsTestServer(const CertificateAuthority& ca)
   };
   server_.Get(".*", answer);
   server_.Post(".*", answer);
-  port_ = server_.bind_to_any_port("127.0.0.1");
+  if (fixedPort > 0) {
+    port_ = server_.bind_to_port("127.0.0.1", fixedPort) ? fixedPort : -1;
+  } else {
+    port_ = server_.bind_to_any_port("127.0.0.1");
+  }
   if (port_ <= 0) throw std::runtime_error("the test server cannot bind to 127.0.0.1");
   // The socket listens from here on: clients queue until the loop accepts them.
   listener_ = std::thread([this] {

@@ -68,6 +68,8 @@ class HttpsTestServer {
   // Serves a certificate for localhost issued by the CA, by default the one the launcher
   // trusts in test builds; pass another CA to play an untrusted server.
   explicit HttpsTestServer(const CertificateAuthority& ca = TrustedTestCa());
+  // On a fixed loopback port, for a launcher whose base URL names it.
+  explicit HttpsTestServer(int fixedPort, const CertificateAuthority& ca = TrustedTestCa());
   ~HttpsTestServer();
   HttpsTestServer(const HttpsTestServer&) = delete;
   HttpsTestServer& operator=(const HttpsTestServer&) = delete;

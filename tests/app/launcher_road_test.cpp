@@ -1,0 +1,205 @@
+// The launcher as a real process against the loopback HTTPS server: install, no-update start,
+// resume, failures with Retry and Cancel, single instance.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "fs/download_record.h"
+#include "platform/files.h"
+#include "tests/support/https_test_server.h"
+#include "tests/support/launcher_process.h"
+#include "tests/support/published_game.h"
+#include "tests/support/temp_dir.h"
+
+using namespace std::chrono_literals;
+using namespace testing_support;
+
+namespace {
+
+class LauncherRoadTest : public InTempDir {
+ protected:
+  LauncherRoadTest() : server_(LauncherTestPort()) {}
+
+  LauncherOutcome Run(const std::vector<std::string>& arguments, const std::string& answers = "",
+                      std::chrono::milliseconds deadline = 60s) {
+    LauncherProcess launcher(dir(), arguments, answers);
+    return launcher.Wait(deadline);
+  }
+
+  std::string GameReceived() {
+    const std::string path = "Kelpstone/game_received.txt";
+    Eventually([&] { return !ReadFile(path).empty(); }, 5s);
+    return ReadFile(path);
+  }
+
+  std::string Received(const std::vector<std::string>& args) {
+    std::string text = "cwd=" + dir() + "/Kelpstone\nargc=" + std::to_string(args.size()) + "\n";
+    for (size_t i = 0; i < args.size(); ++i) text += "arg" + std::to_string(i + 1) + "=" + args[i] + "\n";
+    return text;
+  }
+
+  int PackageRequests(const GamePackage& package) {
+    return server_.RequestCount(ServerPath(package.zipName));
+  }
+
+  HttpsTestServer server_;
+};
+
+}  // namespace
+
+TEST_F(LauncherRoadTest, FreshInstallStartsTheGameWithOurArguments) {
+  const GamePackage package = MakeGamePackage("1.0.0");
+  Publish(server_, package);
+
+  const LauncherOutcome outcome = Run({"x", "y z", "w"});
+  ASSERT_TRUE(outcome.exited) << outcome.err;
+  EXPECT_EQ(outcome.exitCode, 0);
+  // An argument with a blank reaches the game as two words.
+  EXPECT_EQ(GameReceived(), Received({"x", "y", "z", "w"}));
+  EXPECT_EQ(PackageRequests(package), 1);
+  EXPECT_FALSE(platform::PathExists("Marlwood77301"));  // the package folder is gone
+  EXPECT_EQ(ReadFile("Kelpstone/data/readme.txt"), "sample game 1.0.0\n");
+  EXPECT_NE(ReadFile("Kelpstone/fileInfo_1_0_0.json").find(package.md5), std::string::npos);
+  EXPECT_EQ(ReadFile("Kelpstone/downloadRecord"),
+            "installPending=\r\r\nzipMd5=" + package.md5 + "\r\r\nzipName=" + package.zipName);
+}
+
+TEST_F(LauncherRoadTest, SecondRunLaunchesWithoutDownloading) {
+  const GamePackage package = MakeGamePackage("1.0.0");
+  Publish(server_, package);
+  ASSERT_EQ(Run({}).exitCode, 0);
+  ASSERT_FALSE(GameReceived().empty());
+  std::filesystem::remove("Kelpstone/game_received.txt");
+  server_.ClearRequests();
+
+  const LauncherOutcome outcome = Run({"again"});
+  EXPECT_EQ(outcome.exitCode, 0);
+  EXPECT_EQ(GameReceived(), Received({"again"}));
+  EXPECT_EQ(PackageRequests(package), 0);
+  // The fresh cache answers: only the config document is fetched.
+  EXPECT_EQ(server_.RequestedPaths(), std::vector<std::string>{ServerPath("Marlwood77301/config.json")});
+}
+
+class LauncherResumeTest : public LauncherRoadTest, public testing::WithParamInterface<double> {};
+
+TEST_P(LauncherResumeTest, KilledMidDownloadResumesFromTheKeptBytes) {
+  const GamePackage package = MakeGamePackage("1.0.0", 3 << 20);
+  Publish(server_, package);
+  const size_t stallAt = static_cast<size_t>(static_cast<double>(package.bytes.size()) * GetParam());
+  server_.Serve(ServerPath(package.zipName), Reply::Body(package.bytes).StallingAt(stallAt, 30s));
+
+  {
+    LauncherProcess launcher(dir(), {});
+    ASSERT_TRUE(Eventually([&] { return platform::FileSize(package.zipName) >= stallAt; }, 20s));
+    std::this_thread::sleep_for(100ms);
+    launcher.Kill();
+  }
+  const uint64_t kept = platform::FileSize(package.zipName);
+  ASSERT_GT(kept, 0u);
+  server_.Serve(ServerPath(package.zipName), package.bytes);
+  server_.ClearRequests();
+
+  const LauncherOutcome outcome = Run({"resumed"});
+  EXPECT_EQ(outcome.exitCode, 0);
+  EXPECT_EQ(GameReceived(), Received({"resumed"}));
+  bool resumed = false;
+  for (const RecordedRequest& request : server_.Requests()) {
+    if (request.path == ServerPath(package.zipName)) {
+      resumed = request.range == "bytes=" + std::to_string(kept) + "-";
+    }
+  }
+  EXPECT_TRUE(resumed);
+}
+
+INSTANTIATE_TEST_SUITE_P(AtSeveralPoints, LauncherResumeTest, testing::Values(0.1, 0.5, 0.9));
+
+TEST_F(LauncherRoadTest, WrongMd5DeletesThePackageAndRetryDownloadsItAgain) {
+  const GamePackage package = MakeGamePackage("1.0.0");
+  Publish(server_, package);
+  std::string wrong = package.fileInfo;
+  wrong.replace(wrong.find(package.md5), 32, std::string(32, '0'));
+  const std::string fileInfoPath = ServerPath("Marlwood77301/fileInfo_1_0_0.json");
+  server_.Serve(fileInfoPath, std::vector<Reply>{Reply::Body(wrong), Reply::Body(package.fileInfo)});
+
+  const LauncherOutcome outcome = Run({}, "retry");
+  EXPECT_EQ(outcome.exitCode, 0);
+  EXPECT_NE(outcome.err.find("文件校验不一致，点击重新下载"), std::string::npos) << outcome.err;
+  EXPECT_FALSE(GameReceived().empty());
+  EXPECT_EQ(PackageRequests(package), 2);
+}
+
+TEST_F(LauncherRoadTest, FailedExtractionOffersRetryAndNeverLaunchesAHalfInstall) {
+  const GamePackage good = MakeGamePackage("1.0.1");
+  GamePackage broken = MakeGamePackage("1.0.0");
+  // Damage the packed data after the first entry: the archive opens, an entry fails to inflate.
+  broken.bytes.replace(EntryDataOffset(broken.bytes, "data/readme.txt"), 4, "\xff\xff\xff\xff");
+  const std::string brokenMd5 = Md5Hex(broken.bytes);
+  broken.fileInfo.replace(broken.fileInfo.find(broken.md5), 32, brokenMd5);
+  broken.md5 = brokenMd5;
+  Publish(server_, broken);
+
+  // Cancel at the failure box: the process ends with code 0 and the game is not started.
+  LauncherOutcome outcome = Run({}, "cancel");
+  EXPECT_EQ(outcome.exitCode, 0);
+  EXPECT_NE(outcome.err.find("解压文件失败！"), std::string::npos) << outcome.err;
+  EXPECT_FALSE(platform::PathExists("Kelpstone/game_received.txt"));
+  ForgetDownloadRecord();
+  EXPECT_EQ(DownloadRecordValue("installPending"), broken.zipName);
+
+  // The publisher fixes the package; Retry installs it and starts the game.
+  Publish(server_, good);
+  outcome = Run({}, "retry");
+  EXPECT_EQ(outcome.exitCode, 0);
+  EXPECT_FALSE(GameReceived().empty());
+  EXPECT_EQ(ReadFile("Kelpstone/data/readme.txt"), "sample game 1.0.1\n");
+}
+
+TEST_F(LauncherRoadTest, KillDuringExtractionReinstallsTheKeptPackageBeforeLaunching) {
+  const GamePackage package = MakeGamePackage("1.0.0", 48 << 20);
+  Publish(server_, package);
+  {
+    LauncherProcess launcher(dir(), {});
+    ASSERT_TRUE(Eventually([] { return ReadFile("Kelpstone/downloadRecord").find("installPending=M") !=
+                                       std::string::npos; },
+                           30s));
+    launcher.Kill();
+  }
+  ASSERT_FALSE(platform::PathExists("Kelpstone/game_received.txt"));
+  server_.ClearRequests();
+
+  const LauncherOutcome outcome = Run({"after", "crash"});
+  EXPECT_EQ(outcome.exitCode, 0);
+  EXPECT_EQ(GameReceived(), Received({"after", "crash"}));
+  EXPECT_EQ(PackageRequests(package), 0);  // the kept package was complete and verified
+  EXPECT_EQ(platform::FileSize("Kelpstone/data/filler47.bin"), 1u << 20);
+}
+
+TEST_F(LauncherRoadTest, ServerDownGivesTheTimeOutBoxAndCancelEndsWithCodeZero) {
+  server_.Stop();
+  const LauncherOutcome outcome = Run({}, "cancel", 40s);
+  ASSERT_TRUE(outcome.exited);
+  EXPECT_EQ(outcome.exitCode, 0);
+  EXPECT_NE(outcome.err.find("caption=\"请求超时\" text=\"请求超时，点击重试？\" buttons=retry,cancel"),
+            std::string::npos)
+      << outcome.err;
+  EXPECT_GT(outcome.seconds, 12.4);
+  EXPECT_LT(outcome.seconds, 20.0);
+}
+
+TEST_F(LauncherRoadTest, SecondStartWakesTheFirstAndEndsAtOnce) {
+  server_.Serve(ServerPath("Marlwood77301/config.json"), Reply::Body("{}").StallingBeforeHeaders(30s));
+  LauncherProcess first(dir(), {});
+  std::this_thread::sleep_for(700ms);
+  ASSERT_TRUE(first.Running());
+
+  LauncherProcess second(dir(), {});
+  const LauncherOutcome outcome = second.Wait(5s);
+  EXPECT_TRUE(outcome.exited);
+  EXPECT_EQ(outcome.exitCode, 0);
+  EXPECT_LT(outcome.seconds, 2.0);
+  EXPECT_TRUE(first.Running());
+  first.Kill();
+}

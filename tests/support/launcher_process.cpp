@@ -1,0 +1,82 @@
+#include "tests/support/launcher_process.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <stdexcept>
+#include <thread>
+
+#include "tests/support/temp_dir.h"
+
+namespace testing_support {
+
+namespace {
+int sequence = 0;
+}
+
+LauncherProcess::LauncherProcess(const std::string& workingDirectory,
+                                 const std::vector<std::string>& arguments,
+                                 const std::string& dialogAnswers) {
+  const std::string stem = workingDirectory + "/.launcher-" + std::to_string(++sequence);
+  outPath_ = stem + ".out";
+  errPath_ = stem + ".err";
+  std::vector<std::string> argvStrings{TIDEWAKE_LAUNCHER};
+  argvStrings.insert(argvStrings.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& s : argvStrings) argv.push_back(s.data());
+  argv.push_back(nullptr);
+
+  start_ = std::chrono::steady_clock::now();
+  pid_ = ::fork();
+  if (pid_ < 0) throw std::runtime_error("fork failed");
+  if (pid_ == 0) {
+    const int out = ::open(outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = ::open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(out, 1);
+    ::dup2(err, 2);
+    if (::chdir(workingDirectory.c_str()) != 0) ::_exit(126);
+    ::unsetenv("DISPLAY");
+    ::unsetenv("WAYLAND_DISPLAY");
+    ::setenv("TIDEWAKE_DIALOG_ANSWERS", dialogAnswers.c_str(), 1);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+}
+
+LauncherProcess::~LauncherProcess() {
+  if (!reaped_) {
+    Kill();
+  }
+}
+
+bool LauncherProcess::Running() {
+  if (reaped_) return false;
+  const pid_t done = ::waitpid(pid_, &status_, WNOHANG);
+  if (done == pid_) reaped_ = true;
+  return !reaped_;
+}
+
+LauncherOutcome LauncherProcess::Wait(std::chrono::milliseconds deadline) {
+  LauncherOutcome outcome;
+  outcome.exited = Eventually([this] { return !Running(); }, deadline);
+  if (!outcome.exited) Kill();
+  outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+  if (outcome.exited && WIFEXITED(status_)) outcome.exitCode = WEXITSTATUS(status_);
+  outcome.out = ReadFile(outPath_);
+  outcome.err = ReadFile(errPath_);
+  return outcome;
+}
+
+void LauncherProcess::Kill() {
+  if (reaped_) return;
+  ::kill(pid_, SIGKILL);
+  ::waitpid(pid_, &status_, 0);
+  reaped_ = true;
+}
+
+std::string LauncherProcess::Err() const { return ReadFile(errPath_); }
+
+}  // namespace testing_support

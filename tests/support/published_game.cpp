@@ -1,0 +1,70 @@
+#include "tests/support/published_game.h"
+
+#include <cstdio>
+
+#include "platform/md5.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/zip_builder.h"
+#include "update/version_strings.h"
+
+namespace testing_support {
+
+int LauncherTestPort() { return 48443; }
+
+std::string ServerPath(const std::string& relative) { return "/PCDownload/sq1/" + relative; }
+
+std::string Md5Hex(const std::string& bytes) {
+  platform::Md5 md5;
+  std::string failure;
+  platform::Md5::Digest digest{};
+  md5.Begin(&failure);
+  md5.Update(bytes.data(), bytes.size(), &failure);
+  md5.Finish(&digest, &failure);
+  std::string hex;
+  char two[3];
+  for (uint8_t b : digest) {
+    std::snprintf(two, sizeof two, "%02x", b);
+    hex += two;
+  }
+  return hex;
+}
+
+GamePackage MakeGamePackage(const std::string& version, size_t extraBytes) {
+  GamePackage package;
+  package.version = version;
+  const std::string underscored = ReplaceAll(version, ".", "_");
+  package.zipName = "Marlwood77301/game_" + underscored + ".zip";
+
+  ZipBuilder builder;
+  builder.AddExecutable("runa3D.exe", ReadFile(TIDEWAKE_SAMPLE_GAME));
+  builder.AddDirectory("data/");
+  builder.AddFile("data/readme.txt", "sample game " + version + "\n");
+  std::string fileList = R"(["runa3D.exe","data/readme.txt")";
+  for (size_t i = 0, left = extraBytes; left > 0; ++i) {
+    const size_t size = left < (1u << 20) ? left : (1u << 20);
+    const std::string name = "data/filler" + std::to_string(i) + ".bin";
+    builder.AddFile(name, IncompressibleBytes(size, static_cast<unsigned>(i + 1)), ZipMethod::Stored);
+    fileList += ",\"" + name + "\"";
+    left -= size;
+  }
+  fileList += "]";
+  TempDir scratch;
+  const std::string path = scratch.path() + "/package.zip";
+  builder.WriteTo(path);
+  package.bytes = ReadFile(path);
+  package.md5 = Md5Hex(package.bytes);
+  package.fileInfo = R"({"zipName":")" + package.zipName + R"(","zipMd5":")" + package.md5 +
+                     R"(","zipBytes":)" + std::to_string(package.bytes.size()) +
+                     R"(,"fileNameList":)" + fileList + "}";
+  return package;
+}
+
+void Publish(HttpsTestServer& server, const GamePackage& package) {
+  server.Serve(ServerPath("Marlwood77301/config.json"),
+               R"({"lastVersion":")" + package.version + R"(","unsupportedVersions":[]})");
+  server.Serve(ServerPath("Marlwood77301/fileInfo_" + ReplaceAll(package.version, ".", "_") + ".json"),
+               package.fileInfo);
+  server.Serve(ServerPath(package.zipName), package.bytes);
+}
+
+}  // namespace testing_support
