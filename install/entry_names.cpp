@@ -5,9 +5,7 @@ namespace {
 bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 
 // Index of the last separator of either kind, or npos.
-std::string::size_type LastSeparator(const std::string& name) {
-  return name.find_last_of("/\\");
-}
+std::string::size_type LastSeparator(const std::string& name) { return name.find_last_of("/\\"); }
 
 }  // namespace
 

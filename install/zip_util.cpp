@@ -71,8 +71,7 @@ bool ReadEntryName(unzFile archive, std::string* name) {
 
 class Extraction {
  public:
-  Extraction(const std::string& zipPath, const std::string& destDir,
-             const UnzipCallback& callback)
+  Extraction(const std::string& zipPath, const std::string& destDir, const UnzipCallback& callback)
       : zipPath_(zipPath), destination_(destDir), callback_(callback) {
     if (destination_.empty()) return;
     char& last = destination_.back();
@@ -134,6 +133,8 @@ class Extraction {
   bool ExtractEntry(long long i) {
     std::string name;
     if (!ReadEntryName(archive_->get(), &name)) return Fail("read entry info fail", i, true);
+    // Checked again: the archive file could have been swapped since the first walk.
+    if (LeadsOutsideDestination(name)) return Fail("unsafe entry name: " + name, i, true);
 
     const std::string dirPart = DirPartOf(name);
     if (!dirPart.empty()) {

@@ -9,7 +9,7 @@ packages=(
   libgtk-3-dev fonts-arphic-uming
   libcpp-httplib-dev libgtest-dev googletest
   xvfb xdotool x11-apps imagemagick
-  openssl curl unzip nginx-light
+  openssl curl unzip zip nginx-light
 )
 [ "$#" -gt 0 ] && packages+=("$@")
 

@@ -13,14 +13,14 @@ int main(int argc, char** argv) {
   }
   std::string outcome;
   long long entries = 0;
-  const bool ok = ZipUtil::Unzip(argv[1], argv[2],
-                                 [&](const std::string& event, const std::string& message,
-                                     long long first, long long second) {
-                                   if (event == "unzip") return;
-                                   outcome = event + (message.empty() ? "" : " " + message);
-                                   entries = second;
-                                   (void)first;
-                                 });
+  const bool ok = ZipUtil::Unzip(
+      argv[1], argv[2],
+      [&](const std::string& event, const std::string& message, long long first, long long second) {
+        if (event == "unzip") return;
+        outcome = event + (message.empty() ? "" : " " + message);
+        entries = second;
+        (void)first;
+      });
   std::fprintf(stderr, "%s, %lld entries\n", outcome.c_str(), entries);
   return ok ? 0 : 1;
 }

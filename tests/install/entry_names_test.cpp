@@ -45,8 +45,8 @@ TEST(EntryNames, SplitOfADirPartRebuildsIt) {
 
 TEST(EntryNameSafety, NamesThatCouldLeaveTheDestinationAreCaught) {
   for (const char* name :
-       {"../evil", "..\\evil", "a/../../evil", "a\\..\\..\\evil", "a/..", "..", "/abs",
-        "\\lead", "//server/share/x", "C:/x", "c:x", "Z:\\x", "a/.../b", "a/. ./b"}) {
+       {"../evil", "..\\evil", "a/../../evil", "a\\..\\..\\evil", "a/..", "..", "/abs", "\\lead",
+        "//server/share/x", "C:/x", "c:x", "Z:\\x", "a/.../b", "a/. ./b"}) {
     EXPECT_TRUE(LeadsOutsideDestination(name)) << name;
   }
 }

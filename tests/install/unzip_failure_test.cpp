@@ -123,14 +123,15 @@ TEST_F(UnzipFailureTest, ReadErrorInTheMiddleOfAnEntryLeavesItPartlyWritten) {
       .WriteTo("pack.zip");
   std::string bytes = ReadFile("pack.zip");
   // The headers claim half the packed data: the inflater runs dry in the middle of the entry.
-  const size_t packed = EntryDataOffset(bytes, "after.txt") - 30 - 9 - EntryDataOffset(bytes, "big.txt");
+  const size_t packed =
+      EntryDataOffset(bytes, "after.txt") - 30 - 9 - EntryDataOffset(bytes, "big.txt");
   OverwriteCompressedSize(bytes, "big.txt", static_cast<uint32_t>(packed / 2));
   WriteFile("bad.zip", bytes);
 
   EXPECT_FALSE(Extract("bad.zip", "out"));
 
-  EXPECT_EQ(events(), (Events{{"unzip", "first.txt", 1, 3},
-                              {"fail", "extract file fail: big.txt", 1, 3}}));
+  EXPECT_EQ(events(),
+            (Events{{"unzip", "first.txt", 1, 3}, {"fail", "extract file fail: big.txt", 1, 3}}));
   EXPECT_EQ(log(), "start unzip\nread current file fail: big.txt\n");
   const auto written = fs::file_size("out/big.txt");
   EXPECT_GT(written, 0u);
@@ -164,13 +165,12 @@ TEST_F(UnzipFailureTest, ChecksumMismatchFailsTheEntry) {
 
   EXPECT_FALSE(Extract("bad.zip", "out"));
 
-  EXPECT_EQ(events(), (Events{{"unzip", "ok.txt", 1, 2},
-                              {"fail", "extract file fail: changed.txt", 1, 2}}));
+  EXPECT_EQ(events(),
+            (Events{{"unzip", "ok.txt", 1, 2}, {"fail", "extract file fail: changed.txt", 1, 2}}));
   EXPECT_EQ(log(), "start unzip\ncrc check fail: changed.txt\n");
 }
 
-class ZipSlipTest : public UnzipFailureTest,
-                    public testing::WithParamInterface<const char*> {};
+class ZipSlipTest : public UnzipFailureTest, public testing::WithParamInterface<const char*> {};
 
 TEST_P(ZipSlipTest, NameLeadingOutOfTheDestinationWritesNothing) {
   const std::string name = GetParam();

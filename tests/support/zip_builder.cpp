@@ -42,7 +42,8 @@ void AddZip64EndRecords(const std::string& path, uint64_t count) {
   }
   constexpr size_t kEndRecordBytes = 22;
   const size_t end = bytes.size() - kEndRecordBytes;
-  if (bytes.compare(end, 4, "PK\x05\x06") != 0) throw std::runtime_error("no end record in " + path);
+  if (bytes.compare(end, 4, "PK\x05\x06") != 0)
+    throw std::runtime_error("no end record in " + path);
   const uint64_t directoryBytes = Little(bytes, end + 12, 4);
   const uint64_t directoryOffset = Little(bytes, end + 16, 4);
   const uint64_t zip64End = directoryOffset + directoryBytes;
@@ -125,7 +126,8 @@ void OverwriteCompressedSize(std::string& archiveBytes, const std::string& name,
        at = archiveBytes.find(kCentralHeader, at + 1)) {
     if (at + kFixedHeaderBytes > archiveBytes.size()) break;
     const size_t nameBytes = Little(archiveBytes, at + 28, 2);
-    if (nameBytes == name.size() && archiveBytes.compare(at + kFixedHeaderBytes, nameBytes, name) == 0) {
+    if (nameBytes == name.size() &&
+        archiveBytes.compare(at + kFixedHeaderBytes, nameBytes, name) == 0) {
       PutLittle(archiveBytes, at + 20, size, 4);
       return;
     }
@@ -134,8 +136,8 @@ void OverwriteCompressedSize(std::string& archiveBytes, const std::string& name,
 }
 
 std::string CompressibleText(size_t size, unsigned seed) {
-  static const char* const kWords[] = {"tide ", "wake ", "kelp ", "stone ", "marl ",
-                                       "wood ", "shore ", "reef\n", "sand ", "gull "};
+  static const char* const kWords[] = {"tide ", "wake ",  "kelp ",  "stone ", "marl ",
+                                       "wood ", "shore ", "reef\n", "sand ",  "gull "};
   std::mt19937 random(seed);
   std::uniform_int_distribution<int> pick(0, 9);
   std::string text;
