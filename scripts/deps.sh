@@ -9,7 +9,7 @@ packages=(
   libgtk-3-dev fonts-arphic-uming
   libcpp-httplib-dev libgtest-dev googletest
   xvfb xdotool x11-apps x11-utils imagemagick python3
-  openssl curl unzip nginx-light bc
+  openssl curl unzip zip nginx-light bc
 )
 [ "$#" -gt 0 ] && packages+=("$@")
 

@@ -1,0 +1,42 @@
+#include "install/entry_name_safety.h"
+
+#include <cctype>
+
+namespace {
+
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+// Windows drops trailing dots and spaces from a path piece, so "..." and ". ." may act as "..":
+// any piece made only of dots and spaces with at least two dots counts as a parent reference.
+bool IsParentPiece(const std::string& piece) {
+  int dots = 0;
+  for (char c : piece) {
+    if (c == '.') {
+      ++dots;
+    } else if (c != ' ') {
+      return false;
+    }
+  }
+  return dots >= 2;
+}
+
+}  // namespace
+
+bool LeadsOutsideDestination(const std::string& name) {
+  if (name.empty()) return false;
+  if (IsSeparator(name[0])) return true;
+  if (name.size() >= 2 && name[1] == ':' &&
+      std::isalpha(static_cast<unsigned char>(name[0])) != 0) {
+    return true;
+  }
+  std::string piece;
+  for (char c : name) {
+    if (IsSeparator(c)) {
+      if (IsParentPiece(piece)) return true;
+      piece.clear();
+    } else {
+      piece += c;
+    }
+  }
+  return IsParentPiece(piece);
+}

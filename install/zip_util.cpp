@@ -1,0 +1,249 @@
+#include "install/zip_util.h"
+
+#include <unzip.h>
+
+#include <cstdio>
+#include <memory>
+#include <string_view>
+#include <utility>
+
+#include "install/empty_archive.h"
+#include "install/entry_name_safety.h"
+#include "net/worker.h"
+#include "platform/files.h"
+#include "platform/text_encoding.h"
+
+namespace {
+
+// Entry names longer than 511 bytes do not fit; they are refused rather than cut short, since a
+// shortened name would write a file under a name the publisher never gave.
+constexpr unsigned kNameBufferBytes = 512;
+constexpr unsigned kCopyBufferBytes = 8192;
+
+// Archive names use either separator; the one the platform does not know must be turned into its
+// own so that "x\y.txt" lands in the folder x everywhere.
+constexpr char kForeignSeparator = platform::kPathSeparator == '/' ? '\\' : '/';
+
+void Log(const std::string& line) { std::printf("%s\n", line.c_str()); }
+
+std::string WithPlatformSeparators(std::string text) {
+  for (char& c : text) {
+    if (c == kForeignSeparator) c = platform::kPathSeparator;
+  }
+  return text;
+}
+
+bool MakeOneDirectory(const std::string& path) {
+  return platform::MakeDirectory(path) != platform::MakeDirResult::Failed;
+}
+
+// Closes the archive on every way out of the extraction.
+class ArchiveHandle {
+ public:
+  explicit ArchiveHandle(unzFile handle) : handle_(handle) {}
+  ~ArchiveHandle() { Close(); }
+  ArchiveHandle(const ArchiveHandle&) = delete;
+  ArchiveHandle& operator=(const ArchiveHandle&) = delete;
+
+  unzFile get() const { return handle_; }
+  void Close() {
+    if (handle_ != nullptr) unzClose(handle_);
+    handle_ = nullptr;
+  }
+
+ private:
+  unzFile handle_;
+};
+
+// The current entry's name in the platform's narrow encoding. Stored names are always taken as
+// UTF-8, whatever the entry's flags claim, because the publisher's packer writes UTF-8.
+bool ReadEntryName(unzFile archive, std::string* name) {
+  char buffer[kNameBufferBytes] = {};
+  unz_file_info64 info{};
+  if (unzGetCurrentFileInfo64(archive, &info, buffer, kNameBufferBytes, nullptr, 0, nullptr, 0) !=
+      UNZ_OK) {
+    return false;
+  }
+  if (info.size_filename >= kNameBufferBytes) return false;
+  *name = platform::Utf8ToNarrow(std::string_view(buffer));
+  return true;
+}
+
+class Extraction {
+ public:
+  Extraction(const std::string& zipPath, const std::string& destDir, const UnzipCallback& callback)
+      : zipPath_(zipPath), destination_(destDir), callback_(callback) {
+    if (destination_.empty()) return;
+    char& last = destination_.back();
+    if (last == kForeignSeparator) {
+      last = platform::kPathSeparator;
+    } else if (last != platform::kPathSeparator) {
+      destination_ += platform::kPathSeparator;
+    }
+  }
+
+  bool Run() {
+    if (!MakeOneDirectory(destination_)) {
+      return Fail("create directory fail: " + destination_, 0, false);
+    }
+    archive_ = std::make_unique<ArchiveHandle>(unzOpen64(zipPath_.c_str()));
+    if (archive_->get() == nullptr && IsEmptyZipArchive(zipPath_)) return SucceedEmpty();
+    unz_global_info64 global{};
+    if (archive_->get() == nullptr || unzGetGlobalInfo64(archive_->get(), &global) != UNZ_OK) {
+      return Fail("open zip file fail: " + zipPath_, 0, true);
+    }
+    count_ = static_cast<long long>(global.number_entry);
+    Log("start unzip");
+
+    if (!CheckAllNames()) return false;
+    for (long long i = 0; i < count_; ++i) {
+      if (!ExtractEntry(i)) return false;
+    }
+
+    Log("end unzip");
+    archive_->Close();
+    Send("succ", "", count_, count_);
+    return true;
+  }
+
+ private:
+  bool SucceedEmpty() {
+    Log("start unzip");
+    Log("end unzip");
+    Send("succ", "", 0, 0);
+    return true;
+  }
+
+  // A first walk over the central directory, so that an archive holding one name that would
+  // escape the destination writes nothing at all.
+  bool CheckAllNames() {
+    if (count_ == 0) return true;
+    std::string name;
+    for (long long i = 0; i < count_; ++i) {
+      if (!ReadEntryName(archive_->get(), &name)) return Fail("read entry info fail", i, true);
+      if (LeadsOutsideDestination(name)) return Fail("unsafe entry name: " + name, i, true);
+      if (!MoveToNext(i, name)) return false;
+    }
+    if (unzGoToFirstFile(archive_->get()) != UNZ_OK) {
+      return Fail("read entry info fail", 0, true);
+    }
+    return true;
+  }
+
+  bool ExtractEntry(long long i) {
+    std::string name;
+    if (!ReadEntryName(archive_->get(), &name)) return Fail("read entry info fail", i, true);
+    // Checked again: the archive file could have been swapped since the first walk.
+    if (LeadsOutsideDestination(name)) return Fail("unsafe entry name: " + name, i, true);
+
+    const std::string dirPart = DirPartOf(name);
+    if (!dirPart.empty()) {
+      std::string path = destination_;
+      for (const std::string& piece : SplitDirComponents(dirPart)) {
+        path += WithPlatformSeparators(piece);
+        if (!MakeDirectoryOnce(path)) return Fail("create directory fail: " + path, i, false);
+      }
+      lastDirectory_ = path;
+    }
+
+    if (!FilePartOf(name).empty()) {
+      std::string error;
+      const std::string outPath = destination_ + WithPlatformSeparators(name);
+      if (!ZipUtil::ExtractCurrentEntry(archive_->get(), name, outPath, error)) {
+        return Fail("extract file fail: " + name, i, false);
+      }
+    }
+
+    Send("unzip", name, i + 1, count_);
+    return MoveToNext(i, name);
+  }
+
+  bool MoveToNext(long long i, const std::string& name) {
+    if (i + 1 >= count_) return true;
+    if (unzGoToNextFile(archive_->get()) != UNZ_OK) {
+      return Fail("cannont read next file: " + name, i, true);
+    }
+    return true;
+  }
+
+  // Archives list their files folder by folder, so the folders of the previous entry are
+  // usually the ones this entry needs; they were made moments ago and nothing else writes into
+  // the destination, so asking the file system again for each entry would only cost time.
+  bool MakeDirectoryOnce(const std::string& path) const {
+    if (lastDirectory_.compare(0, path.size(), path) == 0) return true;
+    return MakeOneDirectory(path);
+  }
+
+  bool Fail(const std::string& message, long long index, bool logged) {
+    if (logged) Log(message);
+    Send("fail", message, index, archive_ != nullptr && archive_->get() != nullptr ? count_ : 0);
+    if (archive_ != nullptr) archive_->Close();
+    return false;
+  }
+
+  void Send(const std::string& event, const std::string& message, long long first,
+            long long second) const {
+    if (callback_) callback_(event, message, first, second);
+  }
+
+  const std::string& zipPath_;
+  std::string destination_;
+  const UnzipCallback& callback_;
+  std::unique_ptr<ArchiveHandle> archive_;
+  long long count_ = 0;
+  std::string lastDirectory_;
+};
+
+}  // namespace
+
+bool ZipUtil::Unzip(const std::string& zipPath, const std::string& destDir,
+                    const UnzipCallback& callback) {
+  return Extraction(zipPath, destDir, callback).Run();
+}
+
+bool ZipUtil::ExtractCurrentEntry(void* archive, const std::string& name,
+                                  const std::string& outPath, std::string& error) {
+  const unzFile zip = static_cast<unzFile>(archive);
+  const auto fail = [&error](std::string message) {
+    error = std::move(message);
+    Log(error);
+    return false;
+  };
+
+  if (unzOpenCurrentFile(zip) != UNZ_OK) return fail("open inzip file fail: " + name);
+  std::FILE* out = std::fopen(outPath.c_str(), "wb");
+  if (out == nullptr) {
+    unzCloseCurrentFile(zip);
+    return fail("open unzip file fail: " + name);
+  }
+
+  char buffer[kCopyBufferBytes];
+  for (;;) {
+    const int read = unzReadCurrentFile(zip, buffer, kCopyBufferBytes);
+    if (read == 0) break;
+    if (read < 0) {
+      std::fclose(out);
+      unzCloseCurrentFile(zip);
+      return fail("read current file fail: " + name);
+    }
+    // A short write (a full disk) would leave a cut file that passes for a good one.
+    if (std::fwrite(buffer, 1, static_cast<size_t>(read), out) != static_cast<size_t>(read)) {
+      std::fclose(out);
+      unzCloseCurrentFile(zip);
+      return fail("write unzip file fail: " + name);
+    }
+  }
+
+  const bool written = std::fclose(out) == 0;
+  // minizip compares the CRC-32 only here, once the whole entry was read: a mismatch means the
+  // file on disk is not what the publisher packed.
+  const int closed = unzCloseCurrentFile(zip);
+  if (!written) return fail("write unzip file fail: " + name);
+  if (closed == UNZ_CRCERROR) return fail("crc check fail: " + name);
+  return true;
+}
+
+void ZipUtil::StartUnzip(UnzipTask task) {
+  StartWorker(std::move(task),
+              [](UnzipTask& own) { Unzip(own.zipPath, own.destDir, own.callback); });
+}
