@@ -210,6 +210,12 @@ bool ZipUtil::ExtractCurrentEntry(void* archive, const std::string& name,
     return false;
   };
 
+  // Packers on Unix record the file mode in the high half of the external attributes.
+  unz_file_info64 info{};
+  const bool unixProgram =
+      unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) == UNZ_OK &&
+      (info.version >> 8) == 3 && ((info.external_fa >> 16) & 0111) != 0;
+
   if (unzOpenCurrentFile(zip) != UNZ_OK) return fail("open inzip file fail: " + name);
   std::FILE* out = std::fopen(outPath.c_str(), "wb");
   if (out == nullptr) {
@@ -240,6 +246,7 @@ bool ZipUtil::ExtractCurrentEntry(void* archive, const std::string& name,
   const int closed = unzCloseCurrentFile(zip);
   if (!written) return fail("write unzip file fail: " + name);
   if (closed == UNZ_CRCERROR) return fail("crc check fail: " + name);
+  if (unixProgram) platform::MarkExecutable(outPath);
   return true;
 }
 

@@ -47,6 +47,10 @@ MakeDirResult MakeDirectory(const std::string& path);
 bool RemoveFile(const std::string& path);            // DeleteFileA
 bool RemoveEmptyDirectory(const std::string& path);  // RemoveDirectoryA
 
+// Lets a program extracted from an archive be started: where files carry an executable bit,
+// it is set for everyone who may read the file; elsewhere nothing happens.
+void MarkExecutable(const std::string& path);
+
 // GetCurrentDirectoryA.
 std::string WorkingDirectory();
 

@@ -67,6 +67,11 @@ ZipBuilder& ZipBuilder::AddFile(const std::string& name, const std::string& cont
   return *this;
 }
 
+ZipBuilder& ZipBuilder::AddExecutable(const std::string& name, const std::string& content) {
+  entries_.push_back({name, content, ZipMethod::Deflated, 0100755});
+  return *this;
+}
+
 ZipBuilder& ZipBuilder::AddDirectory(const std::string& name) {
   entries_.push_back({name, std::string(), ZipMethod::Stored});
   return *this;
@@ -82,10 +87,14 @@ void ZipBuilder::WriteTo(const std::string& path) const {
   if (zip == nullptr) throw std::runtime_error("cannot create " + path);
   for (const Entry& entry : entries_) {
     zip_fileinfo info{};
+    info.external_fa = static_cast<uLong>(entry.unixMode) << 16;
     const bool deflated = entry.method == ZipMethod::Deflated;
-    int result = zipOpenNewFileInZip64(zip, entry.name.c_str(), &info, nullptr, 0, nullptr, 0,
-                                       nullptr, deflated ? Z_DEFLATED : 0,
-                                       deflated ? Z_DEFAULT_COMPRESSION : 0, zip64_ ? 1 : 0);
+    // "Version made by": 3 (Unix) in the high byte when a Unix mode is recorded, else MS-DOS.
+    const uLong madeBy = entry.unixMode != 0 ? (3u << 8) | 20u : 20u;
+    int result = zipOpenNewFileInZip4_64(
+        zip, entry.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
+        deflated ? Z_DEFLATED : 0, deflated ? Z_DEFAULT_COMPRESSION : 0, 0, -MAX_WBITS,
+        DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, madeBy, 0, zip64_ ? 1 : 0);
     if (result == ZIP_OK && !entry.content.empty()) {
       result = zipWriteInFileInZip(zip, entry.content.data(),
                                    static_cast<unsigned>(entry.content.size()));

@@ -16,6 +16,8 @@ class ZipBuilder {
   ZipBuilder& AddFile(const std::string& name, const std::string& content,
                       ZipMethod method = ZipMethod::Deflated);
   ZipBuilder& AddDirectory(const std::string& name);
+  // A deflated file recorded as made on Unix with mode 0755, as packers there store programs.
+  ZipBuilder& AddExecutable(const std::string& name, const std::string& content);
   // Marks every entry as Zip64, so its local header carries the 64-bit size field.
   ZipBuilder& UseZip64(bool on = true);
   // Writes the archive, replacing any file at the path; throws std::runtime_error on failure.
@@ -26,6 +28,7 @@ class ZipBuilder {
     std::string name;
     std::string content;
     ZipMethod method;
+    unsigned unixMode = 0;  // 0: no Unix attributes recorded
   };
   std::vector<Entry> entries_;
   bool zip64_ = false;
