@@ -5,6 +5,7 @@
 #include <future>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/message_box.h"
@@ -14,7 +15,8 @@ namespace platform {
 
 class GtkMessageBoxes : public std::enable_shared_from_this<GtkMessageBoxes> {
  public:
-  GtkMessageBoxes() : uiThread_(std::this_thread::get_id()) {}
+  explicit GtkMessageBoxes(UiPoster post)
+      : uiThread_(std::this_thread::get_id()), post_(std::move(post)) {}
 
   int Show(const std::string& text, const std::string& caption, unsigned flags);
   void AnswerAll();
@@ -35,6 +37,7 @@ class GtkMessageBoxes : public std::enable_shared_from_this<GtkMessageBoxes> {
   void Finish(Request* request, int answer);
 
   std::thread::id uiThread_;
+  UiPoster post_;
   std::mutex mutex_;
   bool closed_ = false;
   std::vector<std::shared_ptr<Request>> pending_;
@@ -58,20 +61,21 @@ int GtkMessageBoxes::Show(const std::string& text, const std::string& caption, u
   request->caption = caption;
   request->flags = flags;
   std::future<int> answer = request->answer.get_future();
+  const bool onUiThread = std::this_thread::get_id() == uiThread_;
   {
     std::lock_guard lock(mutex_);
     if (closed_) return DismissAnswer(flags);
     pending_.push_back(request);
+    // Posted under the lock: once closed, the window system may be gone.
+    if (!onUiThread) post_([request] { Open(new std::shared_ptr<Request>(request)); });
   }
-  if (std::this_thread::get_id() == uiThread_) {
+  if (onUiThread) {
     Open(new std::shared_ptr<Request>(request));
     // The caller is the user-interface thread itself: keep the main loop running until the box
     // is answered, as a modal box does.
     while (answer.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
       g_main_context_iteration(nullptr, TRUE);
     }
-  } else {
-    g_main_context_invoke(nullptr, Open, new std::shared_ptr<Request>(request));
   }
   return answer.get();
 }
@@ -158,8 +162,8 @@ void GtkMessageBoxes::AnswerAll() {
   }
 }
 
-std::shared_ptr<GtkMessageBoxes> InstallGtkMessageBoxes() {
-  auto boxes = std::make_shared<GtkMessageBoxes>();
+std::shared_ptr<GtkMessageBoxes> InstallGtkMessageBoxes(UiPoster post) {
+  auto boxes = std::make_shared<GtkMessageBoxes>(std::move(post));
   SetMessageBoxHandler([boxes](const std::string& text, const std::string& caption,
                                unsigned flags) { return boxes->Show(text, caption, flags); });
   return boxes;

@@ -15,7 +15,10 @@ namespace {
 
 class GtkWindowSystem : public ComposingWindowSystem {
  public:
-  GtkWindowSystem() : boxes_(InstallGtkMessageBoxes()) {}
+  GtkWindowSystem()
+      : boxes_(InstallGtkMessageBoxes([this](std::function<void()> task) {
+          PostTask(std::move(task));
+        })) {}
   ~GtkWindowSystem() override {
     UninstallGtkMessageBoxes(boxes_);
     if (window_ != nullptr) {

@@ -178,6 +178,24 @@ TEST_F(GtkWindowTest, ABoxFromAWorkerShowsWhileTheLoopRunsAndIsAnswered) {
   EXPECT_EQ(answer.get(), platform::kIdRetry);
 }
 
+TEST_F(GtkWindowTest, ABoxOnTheUserInterfaceThreadRunsTheLoopUntilAnswered) {
+  RunFrames(100);
+  // Someone presses Enter on the box once it shows; meanwhile this thread is inside the box.
+  std::thread user([] {
+    std::string id;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (id.empty() && std::chrono::steady_clock::now() < deadline) {
+      RunCommand("xdotool search --onlyvisible --name '^tidewake ui box$' 2>/dev/null", &id);
+    }
+    if (!id.empty()) {
+      RunCommand("xdotool mousemove --window " + id.substr(0, id.find('\n')) + " 20 20 key Return");
+    }
+  });
+  const int answer = platform::ShowMessageBox("resource missing", "tidewake ui box", platform::kMbOk);
+  user.join();
+  EXPECT_EQ(answer, platform::kIdOk);
+}
+
 TEST_F(GtkWindowTest, PendingBoxesAreAnsweredWhenTheWindowSystemGoes) {
   RunFrames(100);
   auto answer = std::async(std::launch::async, [] {

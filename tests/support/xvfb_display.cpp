@@ -16,9 +16,12 @@ bool XvfbDisplay::Installed() {
 XvfbDisplay::XvfbDisplay(int width, int height) {
   if (!Installed()) return;
   // -displayfd makes Xvfb choose a free display and print its number once it accepts clients.
+  // A watchdog ends the server should this process die before its destructor runs.
   const std::string command = "Xvfb -displayfd 1 -noreset -nolisten tcp -screen 0 " +
                               std::to_string(width) + "x" + std::to_string(height) +
-                              "x24 2>/dev/null & echo $!";
+                              "x24 2>/dev/null & x=$!; echo $x; "
+                              "(while kill -0 $PPID 2>/dev/null; do sleep 1; done; kill $x) "
+                              ">/dev/null 2>&1 &";
   FILE* pipe = ::popen(command.c_str(), "r");
   if (pipe == nullptr) return;
   long pid = 0;
