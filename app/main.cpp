@@ -1,9 +1,10 @@
-// The launcher's entry: one copy per user, the splash, the frame loop.
+// The launcher's road from the entry point: one copy per user, the splash, the frame loop.
 
 #include <atomic>
 
 #include "app/frame_loop.h"
 #include "app/launcher_app.h"
+#include "app/launcher_main.h"
 #include "platform/process.h"
 #include "platform/process_exit.h"
 #include "platform/single_instance.h"
@@ -16,8 +17,7 @@ std::atomic<LauncherApp*> wakeTarget{nullptr};
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  platform::SetProgramArguments(argc, argv);
+int LauncherMain(void* instance, int argc, char** argv) {
   platform::IgnoreBrokenPipes();
   const bool first = platform::ClaimSingleInstance("WAVO__Mutex", [] {
     if (LauncherApp* app = wakeTarget.load()) {
@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
   std::unique_ptr<platform::WindowSystem> windows = platform::CreateWindowSystem(&argc, &argv);
   platform::SetCurrentWindowSystem(windows.get());
   // Lives for the whole run: workers hold on to it until the process ends.
-  auto* app = new LauncherApp(nullptr, *windows);
+  auto* app = new LauncherApp(instance, *windows);
   wakeTarget = app;
   const int exitCode = RunFrameLoop(*app, *windows);
   // Workers may still be running and reach the application: end without destructors.
