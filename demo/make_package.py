@@ -20,15 +20,20 @@ def main():
     zip_name = f"Marlwood77301/game_{under}.zip"
     zip_path = os.path.join(out_dir, zip_name)
 
-    files = ["runa3D.exe", "data/readme.txt", "data/levels/level1.dat", "资料/说明.txt"]
+    files = ["runa3D.exe", "data/readme.txt", "资料/说明.txt"]
     with zipfile.ZipFile(zip_path, "w") as archive:
         archive.write(game_exe, "runa3D.exe", compress_type=zipfile.ZIP_DEFLATED)
         archive.writestr("data/", "")
         archive.writestr("data/readme.txt", f"Sample game {version}\n" * 100,
                          compress_type=zipfile.ZIP_DEFLATED)
-        # Incompressible bytes, so the download shows progress for a while.
-        archive.writestr("data/levels/level1.dat", os.urandom(extra_mib * 1024 * 1024),
-                         compress_type=zipfile.ZIP_STORED)
+        # Incompressible bytes in 8 MiB levels, so the download shows progress for a while.
+        left, index = extra_mib, 1
+        while left > 0:
+            size = min(left, 8)
+            name = f"data/levels/level{index}.dat"
+            archive.writestr(name, os.urandom(size * 1024 * 1024), compress_type=zipfile.ZIP_STORED)
+            files.append(name)
+            left, index = left - size, index + 1
         archive.writestr("资料/说明.txt", "示例游戏\n", compress_type=zipfile.ZIP_DEFLATED)
     # archive.write keeps the program's Unix mode in the entry, so it is executable once installed.
 

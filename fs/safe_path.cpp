@@ -1,15 +1,47 @@
 #include "fs/safe_path.h"
 
-bool IsContainedRelativePath(const std::string& path) {
-  if (path.empty()) return true;
-  if (path.front() == '/' || path.front() == '\\') return false;
-  if (path.find(':') != std::string::npos) return false;  // drive letters and streams
-  size_t start = 0;
-  for (;;) {
-    const size_t end = path.find_first_of("/\\", start);
-    const std::string piece = path.substr(start, end == std::string::npos ? end : end - start);
-    if (piece == "..") return false;
-    if (end == std::string::npos) return true;
-    start = end + 1;
+#include <cctype>
+
+namespace {
+
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+// Windows drops trailing dots and spaces from a path piece, so "..." and ". ." may act as "..":
+// any piece made only of dots and spaces with at least two dots counts as a parent reference.
+bool IsParentPiece(const std::string& piece) {
+  int dots = 0;
+  for (char c : piece) {
+    if (c == '.') {
+      ++dots;
+    } else if (c != ' ') {
+      return false;
+    }
   }
+  return dots >= 2;
+}
+
+}  // namespace
+
+bool LeadsOutsideDestination(const std::string& name) {
+  if (name.empty()) return false;
+  if (IsSeparator(name[0])) return true;
+  if (name.size() >= 2 && name[1] == ':' &&
+      std::isalpha(static_cast<unsigned char>(name[0])) != 0) {
+    return true;
+  }
+  std::string piece;
+  for (char c : name) {
+    if (IsSeparator(c)) {
+      if (IsParentPiece(piece)) return true;
+      piece.clear();
+    } else {
+      piece += c;
+    }
+  }
+  return IsParentPiece(piece);
+}
+
+bool IsContainedRelativePath(const std::string& path) {
+  // ':' never appears in a package path: on Windows it names a drive or a data stream.
+  return !LeadsOutsideDestination(path) && path.find(':') == std::string::npos;
 }

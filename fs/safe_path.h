@@ -1,7 +1,13 @@
 #pragma once
+// Relative paths from outside (archive entry names, package names in documents) are joined to a
+// directory as they stand, so they must not be able to climb out of it: the documents or the
+// archive may have been tampered with between the publisher and the disk.
 
 #include <string>
 
-// True when the relative path stays below the directory it is joined to: no leading separator,
-// no drive letter, no ".." piece ('/' and '\' both count as separators).
+// True when joining the name to a destination could reach outside it: a parent-directory piece,
+// a leading separator (root or network path) or a drive letter. Both '/' and '\' separate.
+bool LeadsOutsideDestination(const std::string& name);
+
+// True when the relative path stays below the directory it is joined to.
 bool IsContainedRelativePath(const std::string& path);

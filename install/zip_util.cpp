@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "install/empty_archive.h"
-#include "install/entry_name_safety.h"
+#include "fs/safe_path.h"
 #include "net/worker.h"
 #include "platform/files.h"
 #include "platform/text_encoding.h"

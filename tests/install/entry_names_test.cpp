@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "install/entry_name_safety.h"
+#include "fs/safe_path.h"
 #include "install/zip_util.h"
 
 namespace {
