@@ -170,7 +170,8 @@ TEST_F(LauncherRoadTest, KillDuringExtractionReinstallsTheKeptPackageBeforeLaunc
     LauncherProcess launcher(dir(), {});
     ASSERT_TRUE(Eventually([] { return ReadFile("Kelpstone/downloadRecord").find("installPending=M") !=
                                        std::string::npos; },
-                           30s));
+                           60s))
+        << launcher.Err();
     launcher.Kill();
   }
   ASSERT_FALSE(platform::PathExists("Kelpstone/game_received.txt"));
