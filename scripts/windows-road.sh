@@ -1,0 +1,136 @@
+#!/usr/bin/env bash
+# The Windows launcher's whole road under Wine + Xvfb: a loopback HTTPS server (nginx) publishes
+# the sample game built for Windows, the launcher built against it (its CA handed to libcurl,
+# since Schannel under Wine verifies only that way) installs the game in a fresh working
+# directory and starts it with its own arguments. Checked: the launcher's exit code, the
+# installed files, what the game received, and a screenshot whose opaque pixels show the splash.
+# A second run finds the game current and downloads nothing.
+#
+# Environment: WINEPREFIX (default build/wine), TIDEWAKE_LOCALES (compiled locales, default
+# build/locales), WINDOWS_ROAD_PORT (default 48481), WINDOWS_ROAD_DISPLAY (default :96).
+# Needs the packages of scripts/test-windows.sh and the libraries of scripts/build-windows-deps.sh.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root="$(pwd)"
+port="${WINDOWS_ROAD_PORT:-48481}"
+display="${WINDOWS_ROAD_DISPLAY:-:96}"
+work="$root/build/windows-road"
+build="$root/build/mingw-road"
+locales="${TIDEWAKE_LOCALES:-$root/build/locales}"
+export WINEPREFIX="${WINEPREFIX:-$root/build/wine}"
+export WINEDEBUG=-all
+screen_w=1280
+screen_h=800
+
+fail() {
+  echo "windows road: FAIL: $*"
+  exit 1
+}
+
+# The ANSI code page is 936 only under a Chinese locale; the Wine prefix is made under it too.
+if [ ! -d "$locales/zh_CN.UTF-8" ]; then
+  mkdir -p "$locales"
+  localedef -i zh_CN -f UTF-8 "$locales/zh_CN.UTF-8"
+fi
+export LOCPATH="$locales" LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+
+echo "== windows road: building the launcher against https://localhost:$port/PCDownload/sq1/"
+rm -rf "$work"
+mkdir -p "$work/player" "$work/www/PCDownload/sq1" "$work"/tmp-{body,proxy,fastcgi,uwsgi,scgi}
+scripts/make_test_pki.sh "$work/pki" >/dev/null
+scripts/build-windows-deps.sh >/dev/null
+# Wine maps the Linux root to drive Z:, and the CA path is opened by the Windows program.
+cmake -S . -B "$build" -G Ninja --toolchain cmake/mingw-w64-x86_64.cmake \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIDEWAKE_BUILD_TESTS=OFF \
+  -DLAUNCHER_BASE_URL="https://localhost:$port/PCDownload/sq1/" \
+  -DLAUNCHER_CA_BUNDLE="Z:$work/pki/ca.pem" >/dev/null
+cmake --build "$build" --target tidewake tidewake_sample_game >/dev/null
+
+echo "== windows road: publishing the sample game"
+python3 demo/make_package.py "$build/demo/runa3D.exe" "$work/www/PCDownload/sq1" 1.0.0 8
+sed -e "s|@WORK@|$work|g" -e "s|@PORT@|$port|g" demo/nginx.conf.in >"$work/nginx.conf"
+/usr/sbin/nginx -c "$work/nginx.conf" -p "$work" &
+nginx_pid=$!
+xvfb_pid=""
+cleanup() {
+  kill "$nginx_pid" 2>/dev/null || true
+  wineserver -k 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+for _ in $(seq 50); do
+  curl -s --cacert "$work/pki/ca.pem" -o /dev/null "https://localhost:$port/" && break
+  sleep 0.1
+done
+
+export DISPLAY="$display"
+Xvfb "$DISPLAY" -screen 0 "${screen_w}x${screen_h}x24" -noreset >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start on $DISPLAY"
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "== windows road: creating the Wine prefix $WINEPREFIX"
+  wineboot -i >/dev/null 2>&1
+fi
+# GDI+ knows no Chinese family under Wine: the labels' "宋体" (and "SimSun") become WenQuanYi.
+printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n"宋体"="WenQuanYi Zen Hei"\r\n"SimSun"="WenQuanYi Zen Hei"\r\n' |
+  iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$work/fonts.reg"
+wine regedit /S "Z:$work/fonts.reg" >/dev/null 2>&1
+wineserver -w
+
+# Runs the launcher in the player's folder; a screenshot once its window shows.
+run_launcher() {
+  local label="$1" shot="$2"
+  echo "== windows road: $label"
+  (cd "$work/player" && exec wine "$build/tidewake.exe" --server=demo "two words" last) \
+    >"$work/$label.log" 2>&1 &
+  local pid=$!
+  if [ -n "$shot" ]; then
+    for _ in $(seq 300); do
+      xdotool search --name '^Tidewake$' >/dev/null 2>&1 && break
+      sleep 0.05
+    done
+    # The first compositions follow within a few frames.
+    sleep 0.4
+    import -window root "$shot" 2>/dev/null || true
+  fi
+  local rc=0
+  wait "$pid" || rc=$?
+  echo "launcher exit code: $rc (log: $work/$label.log)"
+  [ "$rc" -eq 0 ] || fail "$label: the launcher ended with $rc"
+  # The game runs on after the launcher ended; every Wine process of the prefix ends with it.
+  timeout 60 wineserver -w || true
+}
+
+expect_received() {
+  local received="$work/player/Kelpstone/game_received.txt"
+  [ -s "$received" ] || fail "the game was not started (no $received)"
+  echo "-- the game received:"
+  cat "$received"
+  tr -d '\r' <"$received" >"$work/received.txt"
+  grep -qi '^cwd=.*[\\/]player[\\/]Kelpstone$' "$work/received.txt" || fail "game working directory"
+  # An argument with a blank reaches the game as two words, as on every platform.
+  printf 'argc=4\narg1=--server=demo\narg2=two\narg3=words\narg4=last\n' >"$work/expected-args.txt"
+  grep -v '^cwd=' "$work/received.txt" | cmp -s - "$work/expected-args.txt" ||
+    fail "the game's arguments differ from the launcher's"
+}
+
+run_launcher first-run "$work/first-run.png"
+expect_received
+for f in runa3D.exe data/readme.txt data/levels/level1.dat; do
+  [ -f "$work/player/Kelpstone/$f" ] || fail "fresh install lacks $f"
+done
+echo "-- installed: $(cd "$work/player/Kelpstone" && find . -type f | sort | tr '\n' ' ')"
+[ ! -e "$work/player/Marlwood77301" ] || fail "the package folder was left behind"
+[ -s "$work/first-run.png" ] || fail "no screenshot"
+echo "screenshot: $work/first-run.png"
+python3 scripts/windows_road_check.py "$work/first-run.png" resources/png/1005_background.png \
+  "$screen_w" "$screen_h" 1110 492 || fail "the screenshot does not show the splash"
+
+rm -f "$work/player/Kelpstone/game_received.txt"
+run_launcher second-run ""
+expect_received
+downloads=$(grep -c '\.zip' "$work/nginx-access.log" || true)
+[ "$downloads" -eq 1 ] || fail "$downloads package requests over both runs (the second run must download nothing)"
+echo "windows road: PASS (fresh install, game started with the launcher's arguments, splash on screen, second run current)"
