@@ -6,21 +6,19 @@
 # installed files, what the game received, and a screenshot whose opaque pixels show the splash.
 # A second run finds the game current and downloads nothing.
 #
-# Environment: WINEPREFIX (default build/wine), TIDEWAKE_LOCALES (compiled locales, default
-# build/locales), WINDOWS_ROAD_PORT (default 48481), WINDOWS_ROAD_DISPLAY (default :96).
+# Environment (scripts/test-windows.sh sets them; standalone runs get these defaults): WINEPREFIX
+# (build/wine-prefix), LOCPATH (compiled locales, build/locale), DISPLAY (an X server to use;
+# else a private Xvfb), WINDOWS_ROAD_PORT (48481).
 # Needs the packages of scripts/test-windows.sh and the libraries of scripts/build-windows-deps.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
 port="${WINDOWS_ROAD_PORT:-48481}"
-display="${WINDOWS_ROAD_DISPLAY:-:96}"
 work="$root/build/windows-road"
 build="$root/build/mingw-road"
-locales="${TIDEWAKE_LOCALES:-$root/build/locales}"
-export WINEPREFIX="${WINEPREFIX:-$root/build/wine}"
-export WINEDEBUG=-all
-screen_w=1280
-screen_h=800
+export LOCPATH="${LOCPATH:-$root/build/locale}"
+export WINEPREFIX="${WINEPREFIX:-$root/build/wine-prefix}"
+export WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="
 
 fail() {
   echo "windows road: FAIL: $*"
@@ -28,11 +26,11 @@ fail() {
 }
 
 # The ANSI code page is 936 only under a Chinese locale; the Wine prefix is made under it too.
-if [ ! -d "$locales/zh_CN.UTF-8" ]; then
-  mkdir -p "$locales"
-  localedef -i zh_CN -f UTF-8 "$locales/zh_CN.UTF-8"
+if [ ! -f "$LOCPATH/zh_CN.UTF-8/LC_CTYPE" ]; then
+  mkdir -p "$LOCPATH"
+  localedef -i zh_CN -f UTF-8 "$LOCPATH/zh_CN.UTF-8" 2>/dev/null || [ -f "$LOCPATH/zh_CN.UTF-8/LC_CTYPE" ]
 fi
-export LOCPATH="$locales" LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
 
 echo "== windows road: building the launcher against https://localhost:$port/PCDownload/sq1/"
 rm -rf "$work"
@@ -54,7 +52,7 @@ nginx_pid=$!
 xvfb_pid=""
 cleanup() {
   kill "$nginx_pid" 2>/dev/null || true
-  wineserver -k 2>/dev/null || true
+  timeout 30 wineserver -k 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
 }
 trap cleanup EXIT
@@ -63,21 +61,32 @@ for _ in $(seq 50); do
   sleep 0.1
 done
 
-export DISPLAY="$display"
-Xvfb "$DISPLAY" -screen 0 "${screen_w}x${screen_h}x24" -noreset >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start on $DISPLAY"
-
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "== windows road: creating the Wine prefix $WINEPREFIX"
-  wineboot -i >/dev/null 2>&1
+if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
+  for n in $(seq 141 190); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1280x800x24 -noreset -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+    break
+  done
 fi
-# GDI+ knows no Chinese family under Wine: the labels' "宋体" (and "SimSun") become WenQuanYi.
-printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n"宋体"="WenQuanYi Zen Hei"\r\n"SimSun"="WenQuanYi Zen Hei"\r\n' |
-  iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$work/fonts.reg"
-wine regedit /S "Z:$work/fonts.reg" >/dev/null 2>&1
-wineserver -w
+xdpyinfo >/dev/null 2>&1 || fail "no X display"
+read -r screen_w screen_h < <(xdpyinfo | sed -n 's/^ *dimensions: *\([0-9]*\)x\([0-9]*\) pixels.*/\1 \2/p' | head -1)
+
+if [ ! -f "$WINEPREFIX/.tidewake-ready" ]; then
+  echo "== windows road: creating the Wine prefix $WINEPREFIX"
+  rm -rf "$WINEPREFIX"
+  timeout 180 wineboot -i >/dev/null 2>&1
+  timeout 60 wineserver -w
+  # GDI+ finds no Chinese family under Wine: the labels' Song face becomes WenQuanYi Zen Hei.
+  for face in "宋体" "SimSun" "NSimSun"; do
+    timeout 60 wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ \
+      /d "WenQuanYi Zen Hei" /f >/dev/null 2>&1
+  done
+  timeout 60 wineserver -w
+  date >"$WINEPREFIX/.tidewake-ready"
+fi
 
 # Runs the launcher in the player's folder; a screenshot once its window shows.
 run_launcher() {
