@@ -165,6 +165,7 @@ class Win32WindowSystem : public WindowSystem {
     // Kept only so that the composed splash can be read back; a layered window's pixels cannot
     // be asked from the system.
     presented_[Hwnd(window)] = std::move(content);
+    presentSerial_[Hwnd(window)] = ++lastPresentSerial_;
   }
 
   void BeginDrag(WindowHandle window) override {
@@ -217,6 +218,17 @@ class Win32WindowSystem : public WindowSystem {
 
   bool PeekAndDispatch() override {
     MSG msg;
+    // The painter composes one window per 16 ms, so in a frame where several windows changed
+    // only the first paint message composes. The system would hand out the paint messages in
+    // its own order, and a form that changes every frame (the transfer texts) would keep the
+    // main window from ever showing; the window that has waited longest goes first instead.
+    if (PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE) && msg.message == WM_PAINT) {
+      HWND fair = LongestWaitingInvalidWindow();
+      if (fair != nullptr && PeekMessageW(&msg, fair, WM_PAINT, WM_PAINT, PM_REMOVE)) {
+        DispatchMessageW(&msg);
+        return true;
+      }
+    }
     if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
       // The application ends its loop through its own quit flag; a quit message has no more to do.
       if (msg.message != WM_QUIT) {
@@ -313,6 +325,22 @@ class Win32WindowSystem : public WindowSystem {
     return true;
   }
 
+  // Of the windows with an update region, the one presented longest ago.
+  HWND LongestWaitingInvalidWindow() const {
+    HWND chosen = nullptr;
+    uint64_t oldest = 0;
+    for (HWND hwnd : windows_) {
+      if (!GetUpdateRect(hwnd, nullptr, FALSE)) continue;
+      auto found = presentSerial_.find(hwnd);
+      const uint64_t serial = found == presentSerial_.end() ? 0 : found->second;
+      if (chosen == nullptr || serial < oldest) {
+        chosen = hwnd;
+        oldest = serial;
+      }
+    }
+    return chosen;
+  }
+
   // The overlay windows in stacking order, lowest first.
   std::vector<HWND> FormsBottomToTop() const {
     std::vector<HWND> order;
@@ -365,6 +393,8 @@ class Win32WindowSystem : public WindowSystem {
   std::wstring mainClass_;
   std::vector<HWND> windows_;  // creation order
   std::map<HWND, std::unique_ptr<GdiplusSurface>> presented_;
+  std::map<HWND, uint64_t> presentSerial_;
+  uint64_t lastPresentSerial_ = 0;
   std::mutex tasksMutex_;
   std::deque<std::function<void()>> tasks_;
 };
