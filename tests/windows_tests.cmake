@@ -32,6 +32,22 @@ set(windows_suites
   ui:click_dispatch_test,forms_test,my_image_test,my_label_test,painter_test
   win32:*)
 
+# Cases that state Linux's rules and have no Windows form yet; each needs its Windows twin:
+# - JoinPath's and the walk's expectations are written with "/" (Windows joins with "\");
+# - "\" is a file-name character only on Linux; log lines quote the platform's separator;
+# - Chinese entry names are looked up as UTF-8 (Windows writes them in the ANSI code page);
+# - the longest name is sized for Linux's PATH_MAX (Windows: MAX_PATH); /dev/full is Linux's;
+# - death tests re-run the program, whose real MessageBoxA would wait for a click.
+set(windows_only_not
+  "JoinPath.InsertsExactlyOneSeparator:JoinPath.BackslashIsAFileNameCharacterOnLinux"
+  "DirectoryTest.WalkIsPostOrderWithSubdirectoriesBeforeFiles"
+  "UnzipTest.BackslashSeparatesFoldersToo:UnzipTest.DestinationWithOrWithoutTrailingSeparatorGivesTheSamePaths"
+  "UnzipTest.ChineseNamesAreWrittenInThePlatformEncoding:UnzipTest.LongestNameThatFitsIsExtracted"
+  "UnzipFailureTest.DestinationThatCannotBeCreated:UnzipFailureTest.FolderBlockedByAFile"
+  "ExtractEntryTest.FullDiskIsAFailureForSmallAndLargeEntries"
+  "*DeathTest*")
+list(JOIN windows_only_not ":" windows_filter)
+
 foreach(suite ${windows_suites})
   string(REPLACE ":" ";" parts "${suite}")
   list(GET parts 0 area)
@@ -48,11 +64,13 @@ foreach(suite ${windows_suites})
   if(NOT test_sources)
     continue()
   endif()
-  add_executable(tidewake_${area}_tests ${test_sources})
+  add_executable(tidewake_${area}_tests ${test_sources}
+    ${CMAKE_CURRENT_SOURCE_DIR}/windows/gdiplus_environment.cpp)
   tidewake_project_target(tidewake_${area}_tests)
   target_link_libraries(tidewake_${area}_tests PRIVATE tidewake_test_support GTest::gtest_main)
   # One Wine start per suite: starting Wine for every case would cost more than the cases.
-  add_test(NAME ${area} COMMAND tidewake_${area}_tests --gtest_color=no)
+  add_test(NAME ${area} COMMAND tidewake_${area}_tests --gtest_color=no
+    "--gtest_filter=-${windows_filter}")
   set_tests_properties(${area} PROPERTIES TIMEOUT 300)
 endforeach()
 
