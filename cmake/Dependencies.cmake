@@ -1,6 +1,47 @@
-# Third-party libraries, all from the distribution's packages.
-find_package(PkgConfig REQUIRED)
+# Third-party libraries. Linux: all from the distribution's packages through pkg-config.
+# Windows (cross-built with MinGW-w64): zlib from libz-mingw-w64-dev, libcurl and minizip from
+# scripts/build-windows-deps.sh, RapidJSON's headers from the host (header-only).
 find_package(Threads REQUIRED)
+add_library(tidewake_deps INTERFACE)
+
+if(WIN32)
+  set(TIDEWAKE_WINDOWS_DEPS "${PROJECT_SOURCE_DIR}/third_party_build/mingw" CACHE PATH
+      "Prefix of the libcurl and minizip built by scripts/build-windows-deps.sh")
+  if(NOT EXISTS "${TIDEWAKE_WINDOWS_DEPS}/lib/libcurl.a")
+    message(FATAL_ERROR "No Windows libcurl in ${TIDEWAKE_WINDOWS_DEPS}: run scripts/build-windows-deps.sh")
+  endif()
+  find_library(TIDEWAKE_MINGW_ZLIB NAMES libz.a REQUIRED)
+  find_path(TIDEWAKE_RAPIDJSON_INCLUDE rapidjson/document.h PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH
+            NO_DEFAULT_PATH REQUIRED)
+  # Only RapidJSON from the host's include folder: the rest of /usr/include is Linux's.
+  set(TIDEWAKE_RAPIDJSON_ONLY "${PROJECT_BINARY_DIR}/rapidjson-include")
+  file(MAKE_DIRECTORY "${TIDEWAKE_RAPIDJSON_ONLY}")
+  file(CREATE_LINK "${TIDEWAKE_RAPIDJSON_INCLUDE}/rapidjson" "${TIDEWAKE_RAPIDJSON_ONLY}/rapidjson"
+       SYMBOLIC)
+
+  add_library(tidewake_zlib STATIC IMPORTED)
+  set_target_properties(tidewake_zlib PROPERTIES IMPORTED_LOCATION "${TIDEWAKE_MINGW_ZLIB}")
+  add_library(tidewake_minizip STATIC IMPORTED)
+  set_target_properties(tidewake_minizip PROPERTIES
+    IMPORTED_LOCATION "${TIDEWAKE_WINDOWS_DEPS}/lib/libminizip.a"
+    INTERFACE_LINK_LIBRARIES tidewake_zlib)
+  add_library(tidewake_curl STATIC IMPORTED)
+  set_target_properties(tidewake_curl PROPERTIES
+    IMPORTED_LOCATION "${TIDEWAKE_WINDOWS_DEPS}/lib/libcurl.a"
+    INTERFACE_COMPILE_DEFINITIONS CURL_STATICLIB
+    INTERFACE_LINK_LIBRARIES "tidewake_zlib;bcrypt;advapi32;crypt32;ws2_32;secur32")
+
+  target_link_libraries(tidewake_deps INTERFACE Threads::Threads tidewake_curl tidewake_minizip
+    tidewake_zlib gdiplus ole32 advapi32 gdi32 user32 imm32 shell32)
+  # minizip's headers are included as <unzip.h>, as Debian's pkg-config file arranges.
+  target_include_directories(tidewake_deps SYSTEM INTERFACE "${TIDEWAKE_WINDOWS_DEPS}/include"
+    "${TIDEWAKE_WINDOWS_DEPS}/include/minizip" "${TIDEWAKE_RAPIDJSON_ONLY}")
+  # <curl/curl.h> brings <windows.h> into neutral code: keep its min/max macros out of std::min.
+  target_compile_definitions(tidewake_deps INTERFACE NOMINMAX)
+  return()
+endif()
+
+find_package(PkgConfig REQUIRED)
 pkg_check_modules(CURL REQUIRED IMPORTED_TARGET libcurl)
 pkg_check_modules(MINIZIP REQUIRED IMPORTED_TARGET minizip)
 pkg_check_modules(ZLIB REQUIRED IMPORTED_TARGET zlib)
@@ -10,7 +51,6 @@ pkg_check_modules(PANGOFT REQUIRED IMPORTED_TARGET pangoft2)
 find_package(OpenSSL REQUIRED)
 find_package(RapidJSON REQUIRED)
 
-add_library(tidewake_deps INTERFACE)
 target_link_libraries(tidewake_deps INTERFACE
   Threads::Threads PkgConfig::CURL PkgConfig::MINIZIP PkgConfig::ZLIB
   PkgConfig::GTK PkgConfig::FONTCONFIG PkgConfig::PANGOFT OpenSSL::Crypto)

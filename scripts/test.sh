@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the launcher and every test, and runs the suites: under
-# AddressSanitizer + UBSan, under ThreadSanitizer, and last in the optimised build, whose
-# summary ends the output.
+# AddressSanitizer + UBSan, under ThreadSanitizer, then the Windows build under Wine
+# (scripts/test-windows.sh; TIDEWAKE_WINDOWS=0 leaves it out), and last in the optimised build,
+# whose summary ends the output.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,11 +10,18 @@ scripts/deps.sh
 
 presets=(asan tsan default)
 [ -n "${TIDEWAKE_PRESETS:-}" ] && read -r -a presets <<<"$TIDEWAKE_PRESETS"
+windows_done=0
+[ "${TIDEWAKE_WINDOWS:-1}" = 0 ] && windows_done=1
 
 for preset in "${presets[@]}"; do
+  if [ "$preset" = default ] && [ "$windows_done" = 0 ]; then
+    scripts/test-windows.sh
+    windows_done=1
+  fi
   echo "== $preset: configure and build"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
   echo "== $preset: test"
   ctest --preset "$preset"
 done
+[ "$windows_done" = 1 ] || scripts/test-windows.sh

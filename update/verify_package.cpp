@@ -10,6 +10,7 @@
 #include "install/file_digest.h"
 #include "net/worker.h"
 #include "platform/files.h"
+#include "platform/text_encoding.h"
 #include "update/check.h"
 #include "update/json_util.h"
 
@@ -92,7 +93,8 @@ bool Check::FilesPresent(const std::vector<std::string>& fileNameList) {
   for (const std::string& entry : fileNameList) {
     // An entry that leads out of the install directory can never be one of its files.
     if (!IsContainedRelativePath(entry)) return false;
-    if (!platform::PathExists(installDirName + "/" + entry)) return false;
+    // The document's names are UTF-8; the extraction wrote each entry under its narrow form.
+    if (!platform::PathExists(installDirName + "/" + platform::Utf8ToNarrow(entry))) return false;
   }
   return true;
 }

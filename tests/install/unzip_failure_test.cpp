@@ -31,7 +31,7 @@ using Events = std::vector<UnzipEvent>;
 std::vector<std::string> Sorted() {
   std::vector<std::string> paths;
   for (const auto& entry : fs::recursive_directory_iterator(".")) {
-    paths.push_back(entry.path().string());
+    paths.push_back(entry.path().generic_string());
   }
   std::sort(paths.begin(), paths.end());
   return paths;

@@ -1,23 +1,32 @@
 #include "tests/support/temp_dir.h"
 
-#include <sys/stat.h>
-#include <sys/time.h>
-#include <unistd.h>
-
-#include <cstdlib>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
+#include <stdexcept>
 
 #include "fs/download_record.h"
 
 namespace testing_support {
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "tidewake-XXXXXX").string();
-  char* made = ::mkdtemp(pattern.data());
-  if (made == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = made;
+  // mkdtemp's contract in portable terms: a new directory that no one else created first.
+  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::random_device seed;
+  std::mt19937 random(seed());
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = "tidewake-";
+    for (int i = 0; i < 6; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
+    std::error_code error;
+    if (std::filesystem::create_directory(base / name, error)) {
+      path_ = (base / name).string();
+      return;
+    }
+  }
+  throw std::runtime_error("no temporary directory could be made");
 }
 
 TempDir::~TempDir() {
@@ -57,12 +66,9 @@ std::string ReadFile(const std::string& path) {
 }
 
 void AgeFile(const std::string& path, long long seconds) {
-  timeval now{};
-  ::gettimeofday(&now, nullptr);
-  timeval times[2] = {now, now};
-  times[0].tv_sec -= seconds;
-  times[1].tv_sec -= seconds;
-  ::utimes(path.c_str(), times);
+  std::error_code ignored;
+  std::filesystem::last_write_time(
+      path, std::filesystem::file_time_type::clock::now() - std::chrono::seconds(seconds), ignored);
 }
 
 }  // namespace testing_support

@@ -9,9 +9,12 @@
 #include <cstdlib>
 
 #include "app/constants.h"
+#include "fs/directory.h"
 #include "fs/download_record.h"
+#include "fs/text_file.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
+#include "platform/text_encoding.h"
 #include "tests/support/fake_message_box.h"
 #include "tests/support/fake_requester.h"
 #include "tests/support/temp_dir.h"
@@ -282,6 +285,17 @@ TEST_F(CheckTest, FileListEntriesOutsideTheInstallDirectoryCountAsMissing) {
   EXPECT_FALSE(Check::FilesPresent({"inside.txt", "../outside.txt"}));
   EXPECT_FALSE(Check::FilesPresent({"/etc/hostname"}));
   EXPECT_TRUE(Check::FilesPresent({}));
+}
+
+TEST_F(CheckTest, FileListNamesAreUtf8AsTheExtractedEntryNames) {
+  // UTF-8 like the document; u8 keeps the literal out of the GBK execution charset.
+  const std::string folder(reinterpret_cast<const char*>(u8"资料"));
+  const std::string name = folder + "/" + reinterpret_cast<const char*>(u8"说明.txt");
+  ASSERT_TRUE(CreateDir("Kelpstone"));
+  ASSERT_TRUE(CreateDir("Kelpstone/" + platform::Utf8ToNarrow(folder)));
+  ASSERT_TRUE(WriteTextFile("Kelpstone/" + platform::Utf8ToNarrow(name), "x"));
+  EXPECT_TRUE(Check::FilesPresent({name}));
+  EXPECT_FALSE(Check::FilesPresent({folder + "/" + reinterpret_cast<const char*>(u8"其它.txt")}));
 }
 
 TEST_F(CheckTest, MakeUrlsJoinsEachBaseWithOneSlash) {

@@ -1,0 +1,118 @@
+// The layered window's off-screen surface and the GDI+ drawing on it: scaled, colour-matrix
+// tinted image pieces and labels in a fixed font family.
+
+#include <string>
+
+#include "platform/win32/gdiplus_surface.h"
+
+using namespace Gdiplus::DllExports;
+
+namespace platform {
+namespace {
+
+bool Empty(const RectF& r) { return !(r.width > 0) || !(r.height > 0); }
+
+// Narrow text in the process's ANSI code page to UTF-16, up to the first zero unit.
+std::wstring AnsiToWide(std::string_view text) {
+  if (text.empty()) return {};
+  const int needed =
+      MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  if (needed <= 0) return {};
+  std::wstring wide(static_cast<size_t>(needed) + 1, L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), needed);
+  wide.resize(wide.find(L'\0'));
+  return wide;
+}
+
+}  // namespace
+
+GdiplusSurface::GdiplusSurface(int32_t width, int32_t height)
+    : width_(width < 0 ? 0 : width), height_(height < 0 ? 0 : height) {
+  if (width_ == 0 || height_ == 0) return;
+  HDC screen = GetDC(nullptr);
+  dc_ = CreateCompatibleDC(screen);
+  ReleaseDC(nullptr, screen);
+  if (dc_ == nullptr) return;
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = width_;
+  info.bmiHeader.biHeight = -height_;  // top row first
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  // A DIB section starts zeroed: fully transparent.
+  bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (bitmap_ == nullptr) return;
+  bits_ = static_cast<uint32_t*>(bits);
+  previous_ = SelectObject(dc_, bitmap_);
+  if (GdipCreateFromHDC(dc_, &graphics_) != Gdiplus::Ok) graphics_ = nullptr;
+}
+
+GdiplusSurface::~GdiplusSurface() {
+  FinishDrawing();
+  if (dc_ != nullptr && previous_ != nullptr) SelectObject(dc_, previous_);
+  if (bitmap_ != nullptr) DeleteObject(bitmap_);
+  if (dc_ != nullptr) DeleteDC(dc_);
+}
+
+void GdiplusSurface::FinishDrawing() {
+  if (graphics_ == nullptr) return;
+  GdipFlush(graphics_, Gdiplus::FlushIntentionSync);
+  GdipDeleteGraphics(graphics_);
+  graphics_ = nullptr;
+  GdiFlush();
+}
+
+PixelBuffer GdiplusSurface::ReadPixels() const {
+  if (graphics_ != nullptr) GdipFlush(graphics_, Gdiplus::FlushIntentionSync);
+  GdiFlush();
+  return StraightPixels(bits_, width_, height_);
+}
+
+void GdiplusSurface::DrawImage(const Image& image, const RectF& destination, const RectF& source,
+                               uint32_t argb) {
+  Gdiplus::GpImage* native = static_cast<const GdiplusImage&>(image).native();
+  if (graphics_ == nullptr || native == nullptr || Empty(destination) || Empty(source)) return;
+  // A diagonal matrix: each channel scaled by its byte of the colour; opaque white is the
+  // identity.
+  Gdiplus::ColorMatrix matrix{};
+  matrix.m[0][0] = static_cast<Gdiplus::REAL>((argb >> 16) & 0xFF) / 255.0f;
+  matrix.m[1][1] = static_cast<Gdiplus::REAL>((argb >> 8) & 0xFF) / 255.0f;
+  matrix.m[2][2] = static_cast<Gdiplus::REAL>(argb & 0xFF) / 255.0f;
+  matrix.m[3][3] = static_cast<Gdiplus::REAL>(argb >> 24) / 255.0f;
+  matrix.m[4][4] = 1.0f;
+  Gdiplus::GpImageAttributes* attributes = nullptr;
+  if (GdipCreateImageAttributes(&attributes) != Gdiplus::Ok) return;
+  GdipSetImageAttributesColorMatrix(attributes, Gdiplus::ColorAdjustTypeDefault, TRUE, &matrix,
+                                    nullptr, Gdiplus::ColorMatrixFlagsDefault);
+  GdipDrawImageRectRect(graphics_, native, destination.x, destination.y, destination.width,
+                        destination.height, source.x, source.y, source.width, source.height,
+                        Gdiplus::UnitPixel, attributes, nullptr, nullptr);
+  GdipDisposeImageAttributes(attributes);
+}
+
+void GdiplusSurface::DrawString(std::string_view gbkText, float x, float y,
+                                std::string_view gbkFamily, float pixelSize, int32_t style,
+                                uint32_t argb) {
+  if (graphics_ == nullptr || gbkText.empty() || !(pixelSize > 0)) return;
+  const std::wstring text = AnsiToWide(gbkText);
+  const std::wstring familyName = AnsiToWide(gbkFamily);
+  if (text.empty()) return;
+  Gdiplus::GpFontFamily* family = nullptr;
+  if (GdipCreateFontFamilyFromName(familyName.c_str(), nullptr, &family) != Gdiplus::Ok) return;
+  Gdiplus::GpFont* font = nullptr;
+  Gdiplus::GpSolidFill* brush = nullptr;
+  if (GdipCreateFont(family, pixelSize, style, Gdiplus::UnitPixel, &font) == Gdiplus::Ok &&
+      GdipCreateSolidFill(argb, &brush) == Gdiplus::Ok) {
+    // A zero-sized layout box: no wrapping and no clipping.
+    const Gdiplus::RectF layout(x, y, 0.0f, 0.0f);
+    GdipDrawString(graphics_, text.c_str(), static_cast<INT>(text.size()), font, &layout, nullptr,
+                   brush);
+  }
+  if (brush != nullptr) GdipDeleteBrush(brush);
+  if (font != nullptr) GdipDeleteFont(font);
+  GdipDeleteFontFamily(family);
+}
+
+}  // namespace platform

@@ -1,0 +1,160 @@
+#!/usr/bin/env bash
+# The Windows launcher's whole road under Wine + Xvfb: a loopback HTTPS server (nginx) publishes
+# the sample game built for Windows, the launcher built against it (its CA handed to libcurl,
+# since Schannel under Wine verifies only that way) installs the game in a fresh working
+# directory and starts it with its own arguments. Checked: the launcher's exit code, the
+# installed files, what the game received, and a screenshot whose opaque pixels show the splash.
+# A second run finds the game current and downloads nothing.
+#
+# Environment (scripts/test-windows.sh sets them; standalone runs get these defaults): WINEPREFIX
+# (build/wine-prefix), LOCPATH (compiled locales, build/locale), DISPLAY (an X server to use;
+# else a private Xvfb), WINDOWS_ROAD_PORT (48481).
+# Needs the packages of scripts/test-windows.sh and the libraries of scripts/build-windows-deps.sh.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root="$(pwd)"
+port="${WINDOWS_ROAD_PORT:-48481}"
+work="$root/build/windows-road"
+build="$root/build/mingw-road"
+export LOCPATH="${LOCPATH:-$root/build/locale}"
+export WINEPREFIX="${WINEPREFIX:-$root/build/wine-prefix}"
+export WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="
+
+fail() {
+  echo "windows road: FAIL: $*"
+  exit 1
+}
+
+# The ANSI code page is 936 only under a Chinese locale; the Wine prefix is made under it too.
+if [ ! -f "$LOCPATH/zh_CN.UTF-8/LC_CTYPE" ]; then
+  mkdir -p "$LOCPATH"
+  localedef -i zh_CN -f UTF-8 "$LOCPATH/zh_CN.UTF-8" 2>/dev/null || [ -f "$LOCPATH/zh_CN.UTF-8/LC_CTYPE" ]
+fi
+export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 2>/dev/null
+
+echo "== windows road: building the launcher against https://localhost:$port/PCDownload/sq1/"
+rm -rf "$work"
+mkdir -p "$work/player" "$work/www/PCDownload/sq1" "$work"/tmp-{body,proxy,fastcgi,uwsgi,scgi}
+scripts/make_test_pki.sh "$work/pki" >/dev/null
+scripts/build-windows-deps.sh >/dev/null
+# Wine maps the Linux root to drive Z:, and the CA path is opened by the Windows program.
+cmake -S . -B "$build" -G Ninja --toolchain cmake/mingw-w64-x86_64.cmake \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIDEWAKE_BUILD_TESTS=OFF \
+  -DLAUNCHER_BASE_URL="https://localhost:$port/PCDownload/sq1/" \
+  -DLAUNCHER_CA_BUNDLE="Z:$work/pki/ca.pem" >/dev/null
+cmake --build "$build" --target tidewake tidewake_sample_game >/dev/null
+
+echo "== windows road: publishing the sample game"
+python3 demo/make_package.py "$build/demo/runa3D.exe" "$work/www/PCDownload/sq1" 1.0.0 8
+sed -e "s|@WORK@|$work|g" -e "s|@PORT@|$port|g" demo/nginx.conf.in >"$work/nginx.conf"
+/usr/sbin/nginx -c "$work/nginx.conf" -p "$work" &
+nginx_pid=$!
+xvfb_pid=""
+cleanup() {
+  kill "$nginx_pid" 2>/dev/null || true
+  timeout 30 wineserver -k 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+for _ in $(seq 50); do
+  curl -s --cacert "$work/pki/ca.pem" -o /dev/null "https://localhost:$port/" && break
+  sleep 0.1
+done
+
+if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
+  for n in $(seq 141 190); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1280x800x24 -noreset -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+    break
+  done
+fi
+xdpyinfo >/dev/null 2>&1 || fail "no X display"
+read -r screen_w screen_h < <(xdpyinfo | sed -n 's/^ *dimensions: *\([0-9]*\)x\([0-9]*\) pixels.*/\1 \2/p' | head -1)
+
+if [ ! -f "$WINEPREFIX/.tidewake-ready" ]; then
+  echo "== windows road: creating the Wine prefix $WINEPREFIX"
+  rm -rf "$WINEPREFIX"
+  timeout 180 wineboot -i >/dev/null 2>&1
+  timeout 60 wineserver -w
+  # GDI+ finds no Chinese family under Wine: the labels' Song face becomes WenQuanYi Zen Hei.
+  for face in "宋体" "SimSun" "NSimSun"; do
+    timeout 60 wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ \
+      /d "WenQuanYi Zen Hei" /f >/dev/null 2>&1
+  done
+  timeout 60 wineserver -w
+  date >"$WINEPREFIX/.tidewake-ready"
+fi
+
+# Runs the launcher in the player's folder. With a screenshot folder, the screen is photographed
+# every few tenths of a second while the launcher runs: a quick road on loopback shows its splash
+# for only a second or two.
+run_launcher() {
+  local label="$1" shots="$2"
+  echo "== windows road: $label"
+  (cd "$work/player" && exec wine "$build/tidewake.exe" --server=demo "two words" last) \
+    >"$work/$label.log" 2>&1 &
+  local pid=$!
+  if [ -n "$shots" ]; then
+    mkdir -p "$shots"
+    for _ in $(seq 400); do
+      xdotool search --name '^Tidewake$' >/dev/null 2>&1 && break
+      kill -0 "$pid" 2>/dev/null || break
+      sleep 0.02
+    done
+    local n=0
+    while kill -0 "$pid" 2>/dev/null && [ "$n" -lt 20 ]; do
+      n=$((n + 1))
+      import -window root "$shots/$(printf %02d "$n").png" 2>/dev/null || true
+      sleep 0.1
+    done
+  fi
+  local rc=0
+  wait "$pid" || rc=$?
+  echo "launcher exit code: $rc (log: $work/$label.log)"
+  [ "$rc" -eq 0 ] || fail "$label: the launcher ended with $rc"
+  # The game runs on after the launcher ended; every Wine process of the prefix ends with it.
+  timeout 60 wineserver -w || true
+}
+
+expect_received() {
+  local received="$work/player/Kelpstone/game_received.txt"
+  [ -s "$received" ] || fail "the game was not started (no $received)"
+  echo "-- the game received:"
+  cat "$received"
+  tr -d '\r' <"$received" >"$work/received.txt"
+  grep -qi '^cwd=.*[\\/]player[\\/]Kelpstone$' "$work/received.txt" || fail "game working directory"
+  # An argument with a blank reaches the game as two words, as on every platform.
+  printf 'argc=4\narg1=--server=demo\narg2=two\narg3=words\narg4=last\n' >"$work/expected-args.txt"
+  grep -v '^cwd=' "$work/received.txt" | cmp -s - "$work/expected-args.txt" ||
+    fail "the game's arguments differ from the launcher's"
+}
+
+run_launcher first-run "$work/first-run-shots"
+expect_received
+for f in runa3D.exe data/readme.txt data/levels/level1.dat; do
+  [ -f "$work/player/Kelpstone/$f" ] || fail "fresh install lacks $f"
+done
+echo "-- installed: $(cd "$work/player/Kelpstone" && find . -type f | sort | tr '\n' ' ')"
+[ ! -e "$work/player/Marlwood77301" ] || fail "the package folder was left behind"
+shown=""
+for shot in "$work"/first-run-shots/*.png; do
+  [ -s "$shot" ] || continue
+  if python3 scripts/windows_road_check.py "$shot" resources/png/1005_background.png \
+    "$screen_w" "$screen_h" 1110 492; then
+    shown="$shot"
+    break
+  fi
+done
+[ -n "$shown" ] || fail "no screenshot shows the splash ($work/first-run-shots)"
+cp "$shown" "$work/first-run.png"
+echo "screenshot: $work/first-run.png"
+
+rm -f "$work/player/Kelpstone/game_received.txt"
+run_launcher second-run ""
+expect_received
+downloads=$(grep -c '\.zip' "$work/nginx-access.log" || true)
+[ "$downloads" -eq 1 ] || fail "$downloads package requests over both runs (the second run must download nothing)"
+echo "windows road: PASS (fresh install, game started with the launcher's arguments, splash on screen, second run current)"

@@ -1,0 +1,13 @@
+# The Win32 backends' own cases: the files they need and the programs they start.
+target_sources(tidewake_win32_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/wake_listener.cpp)
+target_compile_definitions(tidewake_win32_tests PRIVATE
+  TIDEWAKE_SAMPLE_GAME="Z:$<TARGET_FILE:tidewake_sample_game>"
+  TIDEWAKE_LAUNCHER="Z:$<TARGET_FILE:tidewake>")
+add_dependencies(tidewake_win32_tests tidewake_sample_game tidewake)
+
+# The digest cases compare with md5sum, run on the Linux side before the suite.
+add_test(NAME win32.md5_fixtures
+  COMMAND ${CMAKE_CURRENT_LIST_DIR}/make_md5_fixtures.sh ${CMAKE_CURRENT_BINARY_DIR}/md5-fixtures)
+set_tests_properties(win32.md5_fixtures PROPERTIES FIXTURES_SETUP md5_fixtures)
+set_tests_properties(win32 PROPERTIES FIXTURES_REQUIRED md5_fixtures
+  RESOURCE_LOCK launcher_processes)
