@@ -101,20 +101,13 @@ bool ComposingWindowSystem::DispatchOwnQueue() {
   return true;
 }
 
-cairo_surface_t* ComposingWindowSystem::ComposeAndShow() {
-  cairo_surface_t* composed = compositor_.Compose();
-  const Rect& damage = compositor_.lastDamage();
-  if (composed != nullptr && damage.width > 0 && damage.height > 0) ShowDamage(composed, damage);
-  return composed;
-}
-
 PixelBuffer ComposingWindowSystem::ComposedPixels() {
-  cairo_surface_t* composed = ComposeAndShow();
+  cairo_surface_t* composed = compositor_.Compose();
   return composed == nullptr ? PixelBuffer{} : PixelsOf(composed);
 }
 
 bool ComposingWindowSystem::WriteComposedPng(const std::string& path) {
-  cairo_surface_t* composed = ComposeAndShow();
+  cairo_surface_t* composed = compositor_.Compose();
   return composed != nullptr &&
          cairo_surface_write_to_png(composed, path.c_str()) == CAIRO_STATUS_SUCCESS;
 }

@@ -39,11 +39,6 @@ class ComposingWindowSystem : public WindowSystem {
   // The main window's position changed on screen (the backend moves its own window).
   virtual void MoveMainWindow(const Rect& rect) = 0;
   LayerCompositor& compositor() { return compositor_; }
-  // Recomposes what changed and hands the changed part to ShowDamage. Every composition goes
-  // through here, also the ones for screenshots, so the screen never misses a change.
-  cairo_surface_t* ComposeAndShow();
-  // The backend puts the changed part of the composition on screen.
-  virtual void ShowDamage(cairo_surface_t* /*composed*/, const Rect& /*damage*/) {}
 
  private:
   struct Posted {

@@ -129,11 +129,9 @@ class GtkWindowSystem : public ComposingWindowSystem {
   // Recomposes the changed part of the stack and has GTK paste that part on its next frame.
   void ShowComposition() {
     if (window_ == nullptr || !compositor().NeedsCompose()) return;
-    ComposeAndShow();
-  }
-
-  void ShowDamage(cairo_surface_t* composed, const Rect& damage) override {
-    if (window_ == nullptr) return;
+    cairo_surface_t* composed = compositor().Compose();
+    const Rect damage = compositor().lastDamage();
+    if (composed == nullptr || damage.width <= 0 || damage.height <= 0) return;
     if (!perPixelAlpha_) UpdateShape(composed, damage);
     gtk_widget_queue_draw_area(window_, damage.x, damage.y, damage.width, damage.height);
   }
