@@ -24,7 +24,7 @@ cmake --build --preset mingw
 
 # --- Wine: a prefix of our own under build/, made once under the locale the tests use ---------
 export LOCPATH=$root/build/locale
-export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 2>/dev/null
 export WINEPREFIX=$root/build/wine-prefix
 export WINEDEBUG=-all
 export WINEARCH=win64
@@ -76,8 +76,10 @@ fi
 
 # One wineserver, with Wine's own services, for the whole stage, started here: had the first
 # test started them, they would inherit its output pipe and ctest would wait for them to end.
-timeout 60 wineserver -p </dev/null >/dev/null 2>&1
-timeout 120 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+# (A server that already runs for this prefix is kept.)
+timeout 60 wineserver -p </dev/null >/dev/null 2>&1 || true
+timeout 120 wine cmd /c exit </dev/null >/dev/null 2>&1 ||
+  { echo "Wine does not start programs in $WINEPREFIX" >&2; exit 1; }
 
 step "unit tests under Wine"
 ctest --preset mingw
