@@ -29,7 +29,7 @@ std::string Md5Hex(const std::string& bytes) {
   return hex;
 }
 
-GamePackage MakeGamePackage(const std::string& version, size_t extraBytes) {
+GamePackage MakeGamePackage(const std::string& version, size_t extraBytes, size_t entryBytes) {
   GamePackage package;
   package.version = version;
   const std::string underscored = ReplaceAll(version, ".", "_");
@@ -41,7 +41,7 @@ GamePackage MakeGamePackage(const std::string& version, size_t extraBytes) {
   builder.AddFile("data/readme.txt", "sample game " + version + "\n");
   std::string fileList = R"(["runa3D.exe","data/readme.txt")";
   for (size_t i = 0, left = extraBytes; left > 0; ++i) {
-    const size_t size = left < (1u << 20) ? left : (1u << 20);
+    const size_t size = left < entryBytes ? left : entryBytes;
     const std::string name = "data/filler" + std::to_string(i) + ".bin";
     builder.AddFile(name, IncompressibleBytes(size, static_cast<unsigned>(i + 1)), ZipMethod::Stored);
     fileList += ",\"" + name + "\"";

@@ -21,8 +21,9 @@ struct GamePackage {
 int LauncherTestPort();
 
 // A package with the sample game as runa3D.exe (executable), a readme and extraBytes of
-// incompressible data in filler entries of at most 1 MiB each.
-GamePackage MakeGamePackage(const std::string& version, size_t extraBytes = 64 * 1024);
+// incompressible data in filler entries of at most entryBytes each.
+GamePackage MakeGamePackage(const std::string& version, size_t extraBytes = 64 * 1024,
+                            size_t entryBytes = 1 << 20);
 
 // The path below the server of a document or package ("/PCDownload/sq1/" + relative).
 std::string ServerPath(const std::string& relative);
