@@ -121,6 +121,9 @@ TEST_F(Win32WindowSystemTest, WindowProcedureRowsBecomeTheSeamsMessages) {
   wchar_t className[64] = {};
   GetClassNameW(Hwnd(main), className, 64);
   EXPECT_EQ(std::wstring(className), L"Tidewake");
+  // The class icon is the executable's icon resource 108.
+  EXPECT_NE(GetClassLongPtrW(Hwnd(main), GCLP_HICON), 0u);
+  EXPECT_NE(GetClassLongPtrW(Hwnd(main), GCLP_HICONSM), 0u);
   GetClassNameW(Hwnd(form), className, 64);
   EXPECT_EQ(std::wstring(className), L"BaseForm");
   EXPECT_TRUE(GetWindowLongPtrW(Hwnd(main), GWL_EXSTYLE) & WS_EX_LAYERED);
