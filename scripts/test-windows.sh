@@ -38,7 +38,7 @@ fi
 
 xvfb_pid=""
 cleanup() {
-  timeout 30 wineserver -k 2>/dev/null || true
+  timeout -k 5 30 wineserver -k 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
 }
 trap cleanup EXIT
@@ -59,14 +59,14 @@ done
 
 make_prefix() {
   rm -rf "$WINEPREFIX"
-  timeout 180 wineboot -i >/dev/null 2>&1 || return 1
-  timeout 60 wineserver -w || return 1
+  timeout -k 10 180 wineboot -i >/dev/null 2>&1 || return 1
+  timeout -k 10 60 wineserver -w || return 1
   # GDI+ finds no Chinese family of its own: the launcher's Song face is WenQuanYi Zen Hei.
   for face in "宋体" "SimSun" "NSimSun"; do
-    timeout 60 wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ \
+    timeout -k 10 60 wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ \
       /d "WenQuanYi Zen Hei" /f >/dev/null 2>&1 || return 1
   done
-  timeout 60 wineserver -w || return 1
+  timeout -k 10 60 wineserver -w || return 1
   date >"$WINEPREFIX/.tidewake-ready"
 }
 if [ ! -f "$WINEPREFIX/.tidewake-ready" ]; then
@@ -74,11 +74,12 @@ if [ ! -f "$WINEPREFIX/.tidewake-ready" ]; then
   make_prefix || make_prefix || { echo "the Wine prefix could not be made" >&2; exit 1; }
 fi
 
+step "Wine session"
 # One wineserver, with Wine's own services, for the whole stage, started here: had the first
 # test started them, they would inherit its output pipe and ctest would wait for them to end.
 # (A server that already runs for this prefix is kept.)
-timeout 60 wineserver -p </dev/null >/dev/null 2>&1 || true
-timeout 120 wine cmd /c exit </dev/null >/dev/null 2>&1 ||
+timeout -k 10 60 wineserver -p </dev/null >/dev/null 2>&1 || true
+timeout -k 10 120 wine cmd /c exit </dev/null >/dev/null 2>&1 ||
   { echo "Wine does not start programs in $WINEPREFIX" >&2; exit 1; }
 
 step "unit tests under Wine"

@@ -121,6 +121,9 @@ TEST_F(Win32WindowSystemTest, WindowProcedureRowsBecomeTheSeamsMessages) {
   wchar_t className[64] = {};
   GetClassNameW(Hwnd(main), className, 64);
   EXPECT_EQ(std::wstring(className), L"Tidewake");
+  // The class icon is the executable's icon resource 108.
+  EXPECT_NE(GetClassLongPtrW(Hwnd(main), GCLP_HICON), 0u);
+  EXPECT_NE(GetClassLongPtrW(Hwnd(main), GCLP_HICONSM), 0u);
   GetClassNameW(Hwnd(form), className, 64);
   EXPECT_EQ(std::wstring(className), L"BaseForm");
   EXPECT_TRUE(GetWindowLongPtrW(Hwnd(main), GWL_EXSTYLE) & WS_EX_LAYERED);
@@ -269,10 +272,15 @@ TEST_F(Win32WindowSystemTest, SplashIsComposedThroughLayeredWindowsOntoTheScreen
 
 namespace {
 
-// Answers the box with the caption by pressing the key, through xdotool on the X display.
-bool AnswerBox(const std::string& caption, const std::string& key) {
-  std::string command = "Z:\\usr\\bin\\xdotool search --sync --name " + caption +
-                        " windowfocus sleep 0.3 key " + key;
+// Answers the box by clicking its button with the pointer, through xdotool on the X display (a
+// Linux program: Wine starts it like any other). The time-out keeps it from outliving the test.
+bool ClickButton(HWND box, int buttonId) {
+  RECT r{};
+  HWND button = GetDlgItem(box, buttonId);
+  if (button == nullptr || !GetWindowRect(button, &r)) return false;
+  std::string command = "Z:\\usr\\bin\\timeout 10 /usr/bin/xdotool mousemove " +
+                        std::to_string((r.left + r.right) / 2) + " " +
+                        std::to_string((r.top + r.bottom) / 2) + " sleep 0.3 click 1";
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION created{};
@@ -295,29 +303,41 @@ TEST_F(Win32WindowSystemTest, SystemModalRetryCancelBoxFromAWorkerIsAnsweredWhil
 
   struct Case {
     const char* caption;
-    const char* key;
-    int answer;
+    int button;
   };
-  for (const Case& c : {Case{"TidewakeBoxRetry", "Return", platform::kIdRetry},
-                        Case{"TidewakeBoxCancel", "Escape", platform::kIdCancel}}) {
-    std::atomic<int> answer{0};
-    std::thread worker([&] {
-      answer = platform::ShowMessageBox("下载失败，是否重试？", c.caption,
-                                        platform::kMbRetryCancel | platform::kMbIconError |
-                                            platform::kMbSystemModal);
-    });
+  for (const Case& c : {Case{"TidewakeBoxRetry", IDRETRY}, Case{"TidewakeBoxCancel", IDCANCEL}}) {
+    // Shared with the worker, which outlives the case if its box never shows.
+    auto answer = std::make_shared<std::atomic<int>>(0);
+    std::thread([answer, caption = std::string(c.caption)] {
+      *answer = platform::ShowMessageBox("下载失败，是否重试？", caption,
+                                         platform::kMbRetryCancel | platform::kMbIconError |
+                                             platform::kMbSystemModal);
+    }).detach();
     HWND box = nullptr;
     ASSERT_TRUE(PumpUntil([&] { return (box = FindWindowA(nullptr, c.caption)) != nullptr; }, 10000));
-    EXPECT_TRUE(GetWindowLongPtrW(box, GWL_EXSTYLE) & WS_EX_TOPMOST) << "system-modal boxes stay on top";
-    ASSERT_TRUE(AnswerBox(c.caption, c.key));
+    // The box is raised to the topmost band once it shows.
+    EXPECT_TRUE(PumpUntil([&] { return (GetWindowLongPtrW(box, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }))
+        << "system-modal boxes stay on top";
     // The frame loop keeps running while the worker waits for its answer.
     std::atomic<bool> taskRan{false};
     windows->PostTask([&] { taskRan = true; });
     EXPECT_TRUE(PumpUntil([&] { return taskRan.load(); }));
-    const bool answered = PumpUntil([&] { return answer.load() != 0; }, 15000);
+    // The box is laid out and placed after it was created: click once it has stayed put.
+    RECT placed{}, now{};
+    DWORD stableSince = GetTickCount();
+    EXPECT_TRUE(PumpUntil([&] {
+      GetWindowRect(box, &now);
+      if (!IsWindowVisible(box) || !EqualRect(&now, &placed)) {
+        placed = now;
+        stableSince = GetTickCount();
+      }
+      return GetTickCount() - stableSince >= 500;
+    }));
+    // Starting a Linux program from Wine takes a few seconds.
+    EXPECT_TRUE(ClickButton(box, c.button));
+    const bool answered = PumpUntil([&] { return answer->load() != 0; }, 15000);
     if (!answered) PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
-    worker.join();
     EXPECT_TRUE(answered);
-    EXPECT_EQ(answer.load(), c.answer) << c.caption;
+    EXPECT_EQ(answer->load(), c.button) << c.caption;
   }
 }
