@@ -37,7 +37,8 @@ set(windows_suites
 # - "\" is a file-name character only on Linux; log lines quote the platform's separator;
 # - Chinese entry names are looked up as UTF-8 (Windows writes them in the ANSI code page);
 # - the longest name is sized for Linux's PATH_MAX (Windows: MAX_PATH); /dev/full is Linux's;
-# - death tests re-run the program, whose real MessageBoxA would wait for a click.
+# - death tests re-run the program, whose real MessageBoxA would wait for a click;
+# - the window icon is an icon resource on Windows, not PNG bytes (its twin is in win32/).
 set(windows_only_not
   "JoinPath.InsertsExactlyOneSeparator:JoinPath.BackslashIsAFileNameCharacterOnLinux"
   "DirectoryTest.WalkIsPostOrderWithSubdirectoriesBeforeFiles"
@@ -45,7 +46,8 @@ set(windows_only_not
   "UnzipTest.ChineseNamesAreWrittenInThePlatformEncoding:UnzipTest.LongestNameThatFitsIsExtracted"
   "UnzipFailureTest.DestinationThatCannotBeCreated:UnzipFailureTest.FolderBlockedByAFile"
   "ExtractEntryTest.FullDiskIsAFailureForSmallAndLargeEntries"
-  "*DeathTest*")
+  "*DeathTest*"
+  "LoadPngResource.GivesTheWindowIconAsPng")
 list(JOIN windows_only_not ":" windows_filter)
 
 foreach(suite ${windows_suites})
