@@ -35,6 +35,16 @@ std::string ExecutableName(const std::string& pidDir) {
   return base.empty() ? comm : base;
 }
 
+// A process that has ended but was not yet reaped by its parent (a zombie) still has a /proc
+// entry with its name; it runs no more, so it is no running copy of anything.
+bool HasEnded(const std::string& pidDir) {
+  const std::string stat = ReadSmallFile(pidDir + "/stat");
+  const size_t close = stat.rfind(')');
+  if (close == std::string::npos || close + 2 >= stat.size()) return true;
+  const char state = stat[close + 2];
+  return state == 'Z' || state == 'X' || state == 'x';
+}
+
 std::mutex argumentsMutex;
 std::vector<std::string> programArguments;
 
@@ -48,9 +58,11 @@ std::vector<ProcessEntry> SnapshotProcesses() {
     char* end = nullptr;
     const unsigned long pid = std::strtoul(entry->d_name, &end, 10);
     if (end == entry->d_name || *end != '\0' || pid == 0) continue;
+    const std::string pidDir = std::string("/proc/") + entry->d_name;
+    if (HasEnded(pidDir)) continue;
     ProcessEntry item;
     item.pid = static_cast<uint32_t>(pid);
-    item.exeName = ExecutableName(std::string("/proc/") + entry->d_name);
+    item.exeName = ExecutableName(pidDir);
     if (!item.exeName.empty()) entries.push_back(std::move(item));
   }
   ::closedir(proc);

@@ -87,6 +87,20 @@ TEST_F(ProcessTest, SnapshotFindsAProcessByItsExactNameAndTerminateEndsIt) {
   EXPECT_TRUE(WIFSIGNALED(status));
 }
 
+TEST_F(ProcessTest, AnEndedButUnreapedProcessIsNotListed) {
+  InstallGame("bin/runa3D.exe");
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::execl("bin/runa3D.exe", "bin/runa3D.exe", nullptr);
+    ::_exit(127);
+  }
+  // The game ends at once; until we reap it, it stays behind as a zombie.
+  siginfo_t info{};
+  ASSERT_EQ(::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT), 0);
+  EXPECT_FALSE(Listed("runa3D.exe", static_cast<uint32_t>(child)));
+  ::waitpid(child, nullptr, 0);
+}
+
 TEST_F(ProcessTest, LongNamesAreComparedInFullThroughArgvZero) {
   InstallGame("bin/a_rather_long_game_name.exe");
   const pid_t child = ::fork();
