@@ -68,7 +68,7 @@ class GameProcessWin32 : public InTempDir {
 }  // namespace
 
 TEST_F(GameProcessWin32, GameStartsInTheInstallDirectoryWithTheJoinedArguments) {
-  // "y z" is one argument of the launcher and reaches the game as two, as the spec'd join does.
+  // "y z" is one argument of the launcher and reaches the game as two: arguments are joined unquoted.
   char self[] = "tidewake.exe";
   char x[] = "x";
   char yz[] = "y z";
