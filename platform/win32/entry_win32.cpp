@@ -10,25 +10,13 @@
 
 #include "app/launcher_main.h"
 #include "platform/process.h"
-
-namespace {
-
-std::string WideToAnsi(const wchar_t* wide) {
-  const int n = ::WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-  if (n <= 1) return {};
-  std::string text(static_cast<size_t>(n), '\0');
-  ::WideCharToMultiByte(CP_ACP, 0, wide, -1, text.data(), n, nullptr, nullptr);
-  text.resize(static_cast<size_t>(n - 1));
-  return text;
-}
-
-}  // namespace
+#include "platform/win32/wide_text.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   std::vector<std::string> arguments;
   int count = 0;
   if (LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count)) {
-    for (int i = 0; i < count; ++i) arguments.push_back(WideToAnsi(wide[i]));
+    for (int i = 0; i < count; ++i) arguments.push_back(platform::WideToAnsi(wide[i]));
     ::LocalFree(wide);
   }
   std::vector<char*> argv;

@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "platform/process.h"
+#include "platform/win32/wide_text.h"
 
 namespace platform {
 namespace {
@@ -15,15 +16,6 @@ namespace {
 std::mutex argumentsMutex;
 bool argumentsSet = false;
 std::vector<std::string> programArguments;
-
-std::string WideToAnsi(const wchar_t* wide) {
-  const int n = ::WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-  if (n <= 1) return {};
-  std::string text(static_cast<size_t>(n), '\0');
-  ::WideCharToMultiByte(CP_ACP, 0, wide, -1, text.data(), n, nullptr, nullptr);
-  text.resize(static_cast<size_t>(n - 1));
-  return text;
-}
 
 // The wide argument vector as the runtime parses it, each argument in the ANSI code page.
 std::vector<std::string> ArgumentsFromCommandLine() {

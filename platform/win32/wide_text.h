@@ -1,0 +1,19 @@
+#pragma once
+// UTF-16 to the process's ANSI code page, as the launcher's narrow strings are held on Windows.
+
+#include <windows.h>
+
+#include <string>
+
+namespace platform {
+
+inline std::string WideToAnsi(const wchar_t* wide) {
+  const int n = ::WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 1) return {};
+  std::string text(static_cast<size_t>(n), '\0');
+  ::WideCharToMultiByte(CP_ACP, 0, wide, -1, text.data(), n, nullptr, nullptr);
+  text.resize(static_cast<size_t>(n - 1));
+  return text;
+}
+
+}  // namespace platform
