@@ -5,6 +5,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "platform/process.h"
@@ -62,6 +64,40 @@ TEST_F(ProcessTest, MissingExecutableOrDirectoryFails) {
   InstallGame("Kelpstone/runa3D.exe");
   EXPECT_FALSE(platform::StartProcess("Kelpstone/runa3D.exe a", dir() + "/Missing"));
   EXPECT_FALSE(platform::StartProcess("", dir()));
+}
+
+// The launcher ignores SIGPIPE and its threads may block signals; the game must get neither, and
+// must run in its own session so that it outlives the launcher's terminal.
+TEST_F(ProcessTest, TheGameGetsItsOwnSessionAndDefaultSignals) {
+  {
+    std::ofstream probe("probe.sh");
+    probe << "#!/bin/sh\n"
+             "{ grep -E '^(SigIgn|SigBlk):' /proc/$$/status; echo \"pid=$$\";\n"
+             "  echo \"sid=$(cut -d' ' -f6 /proc/$$/stat)\"; } > probe.tmp && mv probe.tmp probe.txt\n";
+  }
+  std::filesystem::permissions("probe.sh", std::filesystem::perms::owner_all);
+  platform::IgnoreBrokenPipes();
+  sigset_t block, previous;
+  sigemptyset(&block);
+  sigaddset(&block, SIGUSR1);
+  ASSERT_EQ(pthread_sigmask(SIG_BLOCK, &block, &previous), 0);
+  const bool started = platform::StartProcess("probe.sh", dir());
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  ASSERT_TRUE(started);
+  ASSERT_TRUE(WaitForFile("probe.txt"));
+  std::istringstream lines(ReadFile("probe.txt"));
+  std::string line, pid, sid;
+  unsigned long long ignored = ~0ull, blocked = ~0ull;
+  while (std::getline(lines, line)) {
+    if (line.rfind("SigIgn:", 0) == 0) ignored = std::stoull(line.substr(7), nullptr, 16);
+    if (line.rfind("SigBlk:", 0) == 0) blocked = std::stoull(line.substr(7), nullptr, 16);
+    if (line.rfind("pid=", 0) == 0) pid = line.substr(4);
+    if (line.rfind("sid=", 0) == 0) sid = line.substr(4);
+  }
+  EXPECT_EQ(ignored & (1ull << (SIGPIPE - 1)), 0u);
+  EXPECT_EQ(blocked & (1ull << (SIGUSR1 - 1)), 0u);
+  EXPECT_FALSE(pid.empty());
+  EXPECT_EQ(sid, pid);
 }
 
 TEST_F(ProcessTest, SnapshotFindsAProcessByItsExactNameAndTerminateEndsIt) {
