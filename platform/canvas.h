@@ -23,8 +23,9 @@ struct PixelBuffer {
   uint32_t At(int32_t x, int32_t y) const { return argb[static_cast<size_t>(y) * width + x]; }
 };
 
-// A decoded image. An image whose data could not be decoded exists all the same, 0 x 0 in size,
-// and draws nothing.
+// An image. One whose data is no image exists all the same, 0 x 0 in size, and draws nothing.
+// A backend may decode the pixels when the image is first drawn; pixels that then fail to decode
+// draw nothing.
 class Image {
  public:
   virtual ~Image() = default;
@@ -32,7 +33,7 @@ class Image {
   virtual int32_t Height() const = 0;
 };
 
-// Decodes PNG bytes (8-bit RGBA or anything else the codec reads). Never null.
+// PNG bytes (8-bit RGBA or anything else the codec reads) as an image. Never null.
 std::unique_ptr<Image> DecodePngImage(const unsigned char* data, size_t size);
 
 class Canvas {

@@ -1,4 +1,6 @@
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "platform/linux/cairo_surface.h"
 
@@ -19,26 +21,28 @@ cairo_status_t ReadBytes(void* closure, unsigned char* out, unsigned int length)
   return CAIRO_STATUS_SUCCESS;
 }
 
-}  // namespace
-
-CairoImage::~CairoImage() {
-  if (surface_ != nullptr) cairo_surface_destroy(surface_);
+// The size from the IHDR chunk, which a PNG must carry first; false for anything else.
+bool ReadPngHeaderSize(const unsigned char* data, size_t size, int32_t& width, int32_t& height) {
+  static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (data == nullptr || size < 33 || std::memcmp(data, kSignature, 8) != 0) return false;
+  if (std::memcmp(data + 12, "IHDR", 4) != 0) return false;
+  const auto big32 = [](const unsigned char* p) {
+    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+  };
+  const uint32_t w = big32(data + 16), h = big32(data + 20);
+  // Beyond what a cairo image surface can hold, the image could never be drawn.
+  if (w == 0 || h == 0 || w > 32767 || h > 32767) return false;
+  width = static_cast<int32_t>(w);
+  height = static_cast<int32_t>(h);
+  return true;
 }
 
-int32_t CairoImage::Width() const {
-  return surface_ == nullptr ? 0 : cairo_image_surface_get_width(surface_);
-}
-
-int32_t CairoImage::Height() const {
-  return surface_ == nullptr ? 0 : cairo_image_surface_get_height(surface_);
-}
-
-std::unique_ptr<Image> DecodePngImage(const unsigned char* data, size_t size) {
-  ByteReader reader{data, size, 0};
+cairo_surface_t* DecodeToArgb(const std::vector<unsigned char>& png) {
+  ByteReader reader{png.data(), png.size(), 0};
   cairo_surface_t* surface = cairo_image_surface_create_from_png_stream(ReadBytes, &reader);
   if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
     cairo_surface_destroy(surface);
-    return std::make_unique<CairoImage>(nullptr);
+    return nullptr;
   }
   // Every drawing path expects ARGB32; a PNG without alpha decodes to RGB24.
   if (cairo_image_surface_get_format(surface) != CAIRO_FORMAT_ARGB32) {
@@ -52,7 +56,38 @@ std::unique_ptr<Image> DecodePngImage(const unsigned char* data, size_t size) {
     cairo_surface_destroy(surface);
     surface = argb;
   }
-  return std::make_unique<CairoImage>(surface);
+  return surface;
+}
+
+}  // namespace
+
+CairoImage::CairoImage(std::vector<unsigned char> png, int32_t width, int32_t height)
+    : png_(std::move(png)), width_(width), height_(height) {}
+
+CairoImage::~CairoImage() {
+  if (surface_ != nullptr) cairo_surface_destroy(surface_);
+}
+
+cairo_surface_t* CairoImage::surface() const {
+  std::call_once(decodeOnce_, [this] {
+    if (png_.empty()) return;
+    surface_ = DecodeToArgb(png_);
+    // A header that promised another size than the pixels have: trust neither.
+    if (surface_ != nullptr && (cairo_image_surface_get_width(surface_) != width_ ||
+                                cairo_image_surface_get_height(surface_) != height_)) {
+      cairo_surface_destroy(surface_);
+      surface_ = nullptr;
+    }
+    std::vector<unsigned char>().swap(png_);
+  });
+  return surface_;
+}
+
+std::unique_ptr<Image> DecodePngImage(const unsigned char* data, size_t size) {
+  int32_t width = 0, height = 0;
+  if (!ReadPngHeaderSize(data, size, width, height)) return std::make_unique<CairoImage>();
+  return std::make_unique<CairoImage>(std::vector<unsigned char>(data, data + size), width,
+                                      height);
 }
 
 PixelBuffer PixelsOf(cairo_surface_t* surface) {

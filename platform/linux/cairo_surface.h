@@ -4,21 +4,33 @@
 
 #include <cairo.h>
 
+#include <mutex>
+#include <vector>
+
 #include "platform/canvas.h"
 
 namespace platform {
 
+// Decoded at its first drawing, not when made: the splash's artwork is made before the update
+// check starts, and decoding it there would hold the check back. The size comes from the PNG
+// header; an image whose pixels then fail to decode draws nothing.
 class CairoImage : public Image {
  public:
-  explicit CairoImage(cairo_surface_t* surface) : surface_(surface) {}
+  // An image that does not decode: 0 x 0, draws nothing.
+  CairoImage() = default;
+  CairoImage(std::vector<unsigned char> png, int32_t width, int32_t height);
   ~CairoImage() override;
-  int32_t Width() const override;
-  int32_t Height() const override;
-  // Null when the data could not be decoded.
-  cairo_surface_t* surface() const { return surface_; }
+  int32_t Width() const override { return width_; }
+  int32_t Height() const override { return height_; }
+  // The ARGB32 pixels, decoded on the first call; null when the data does not decode.
+  cairo_surface_t* surface() const;
 
  private:
-  cairo_surface_t* surface_;
+  mutable std::vector<unsigned char> png_;
+  int32_t width_ = 0;
+  int32_t height_ = 0;
+  mutable std::once_flag decodeOnce_;
+  mutable cairo_surface_t* surface_ = nullptr;
 };
 
 class CairoSurface : public Surface, public Canvas {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <vector>
 
 #include "platform/canvas.h"
 #include "platform/window_system.h"
@@ -95,6 +96,34 @@ TEST_F(CanvasTest, EmptyRectanglesDrawNothing) {
   surface->GetCanvas().DrawImage(*platform::DecodePngImage(junk, sizeof junk), {0, 0, 40, 40},
                                  {0, 0, 10, 10}, 0xFFFFFFFF);
   for (uint32_t p : surface->ReadPixels().argb) ASSERT_EQ(p, 0u);
+}
+
+// Artwork whose header reads but whose pixels are cut off or damaged keeps the header's size and
+// draws nothing; the image made from it does not depend on the bytes it was made from.
+TEST_F(CanvasTest, DamagedPixelDataDrawsNothing) {
+  const EmbeddedBytes bytes = FindEmbeddedPng(kBackgroundPng);
+  std::vector<unsigned char> cut(bytes.data, bytes.data + bytes.size / 2);
+  std::vector<unsigned char> damaged(bytes.data, bytes.data + bytes.size);
+  for (size_t i = 100; i < damaged.size() - 20; i += 7) damaged[i] ^= 0x5A;
+  std::vector<std::unique_ptr<platform::Image>> images;
+  images.push_back(platform::DecodePngImage(cut.data(), cut.size()));
+  images.push_back(platform::DecodePngImage(damaged.data(), damaged.size()));
+  cut.assign(cut.size(), 0);
+  damaged.assign(damaged.size(), 0);
+  for (const auto& image : images) {
+    EXPECT_EQ(image->Width(), 740);
+    EXPECT_EQ(image->Height(), 328);
+    std::unique_ptr<platform::Surface> surface = windows->CreateSurface(40, 40);
+    surface->GetCanvas().DrawImage(*image, {0, 0, 40, 40}, {0, 0, 740, 328}, 0xFFFFFFFF);
+    for (uint32_t p : surface->ReadPixels().argb) ASSERT_EQ(p, 0u);
+  }
+  // Freed source bytes: the whole image still draws.
+  std::vector<unsigned char> copy(bytes.data, bytes.data + bytes.size);
+  std::unique_ptr<platform::Image> image = platform::DecodePngImage(copy.data(), copy.size());
+  copy.assign(copy.size(), 0);
+  std::unique_ptr<platform::Surface> surface = windows->CreateSurface(740, 328);
+  surface->GetCanvas().DrawImage(*image, {0, 0, 740, 328}, {0, 0, 740, 328}, 0xFFFFFFFF);
+  EXPECT_EQ(surface->ReadPixels().argb, DrawBackground(0xFFFFFFFF).argb);
 }
 
 int CountInk(const platform::PixelBuffer& pixels, uint32_t rgb) {
