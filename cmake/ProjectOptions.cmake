@@ -20,3 +20,13 @@ function(tidewake_subsystem name)
   tidewake_project_target(${name})
   target_link_libraries(${name} PUBLIC tidewake_deps)
 endfunction()
+
+# Links the whole core, and on Linux exports it: the GTK module, loaded at run time, calls into
+# parts of it that the executable itself may never use.
+function(tidewake_link_core target)
+  target_link_libraries(${target} PRIVATE tidewake_core)
+  if(NOT WIN32)
+    set_target_properties(${target} PROPERTIES
+      ENABLE_EXPORTS ON LINK_LIBRARY_OVERRIDE_tidewake_core WHOLE_ARCHIVE)
+  endif()
+endfunction()

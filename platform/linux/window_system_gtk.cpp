@@ -8,7 +8,7 @@
 #include "platform/clock.h"
 #include "platform/linux/composing_window_system.h"
 #include "platform/linux/gtk_message_boxes.h"
-#include "platform/linux/gtk_window_system.h"
+#include "platform/linux/gtk_module.h"
 
 namespace platform {
 namespace {
@@ -240,17 +240,12 @@ class GtkWindowSystem : public ComposingWindowSystem {
 
 }  // namespace
 
-std::unique_ptr<WindowSystem> CreateGtkWindowSystem(int* argc, char*** argv) {
+}  // namespace platform
+
+extern "C" __attribute__((visibility("default"))) platform::WindowSystem*
+TidewakeCreateGtkWindowSystem(int* argc, char*** argv) {
   // Only X11 has been tried; a Wayland session still offers XWayland.
   gdk_set_allowed_backends("x11");
   if (!gtk_init_check(argc, argv)) return nullptr;
-  return std::make_unique<GtkWindowSystem>();
+  return new platform::GtkWindowSystem();
 }
-
-std::unique_ptr<WindowSystem> CreateWindowSystem(int* argc, char*** argv) {
-  std::unique_ptr<WindowSystem> windows = CreateGtkWindowSystem(argc, argv);
-  if (windows) return windows;
-  return CreateHeadlessWindowSystem();
-}
-
-}  // namespace platform
