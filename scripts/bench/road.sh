@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# The whole road against a real static HTTPS server (nginx on loopback), headless:
+# The whole road against a real static HTTPS server (nginx on loopback):
 #  1. no-update start to game started, against the launcher's fixed wait (500 ms fetch delay);
-#     target: at most 50 ms beyond it.
+#     target: at most 50 ms beyond it. "Game started" is seen when the sample game has written
+#     its file; the time the game itself needs for that (the same game started directly, with
+#     the same harness) is taken off, so what remains is the launcher's own share. Measured
+#     without a display, and with one (Xvfb, GTK) when Xvfb is installed.
 #  2. a whole update of a large package (default 512 MiB), against `curl -o` + `md5sum` +
 #     `unzip -o` of the same package chained by hand; target: at most 1.0 x the chain plus the
 #     launcher's fixed waits: a fresh install fetches two documents (config and fileInfo), each
@@ -36,19 +39,10 @@ for _ in $(seq 50); do
 done
 
 now() { date +%s.%N; }
-# Runs the launcher in the player folder and prints the seconds until the game wrote its file.
+timer="$root/scripts/bench/time_to_file.py"
+# Seconds from starting the launcher in the player folder until the game wrote its file.
 launch() {
-  local player="$1"
-  rm -f "$player/Kelpstone/game_received.txt"
-  local start
-  start=$(now)
-  (cd "$player" && env -u DISPLAY "$build/tidewake" bench >/dev/null 2>&1) &
-  local pid=$!
-  while [ ! -s "$player/Kelpstone/game_received.txt" ]; do sleep 0.002; done
-  local end
-  end=$(now)
-  wait "$pid" || true
-  echo "$end - $start" | bc -l
+  python3 "$timer" "$1" Kelpstone/game_received.txt ${2:+--display "$2"} -- "$build/tidewake" bench
 }
 median() { sort -g | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
 
@@ -71,12 +65,33 @@ for i in $(seq "$runs"); do
 done
 noupdate_times=()
 for i in $(seq "$runs"); do noupdate_times+=("$(launch "$work/player")"); done
+game_times=()
+for i in $(seq "$runs"); do
+  game_times+=("$(python3 "$timer" "$work/player/Kelpstone" game_received.txt -- ./runa3D.exe bench)")
+done
+display_times=()
+if command -v Xvfb >/dev/null; then
+  display=":$((port % 1000 + 100))"
+  Xvfb "$display" -noreset -screen 0 1920x1080x24 >/dev/null 2>&1 &
+  xvfb_pid=$!
+  trap 'kill $nginx_pid $xvfb_pid 2>/dev/null || true' EXIT
+  sleep 1
+  for i in $(seq "$runs"); do display_times+=("$(launch "$work/player" "$display")"); done
+fi
 
 update=$(printf '%s\n' "${update_times[@]}" | median)
 chain=$(printf '%s\n' "${chain_times[@]}" | median)
 noupdate=$(printf '%s\n' "${noupdate_times[@]}" | median)
-printf 'no-update start to game started: %.3f s median; beyond the 0.5 s fetch delay: %.0f ms (target <= 50)\n' \
-  "$noupdate" "$(echo "($noupdate - 0.5) * 1000" | bc -l)"
+game=$(printf '%s\n' "${game_times[@]}" | median)
+printf 'no-update start to game started: %.3f s median; the game alone needs %.1f ms of it\n' \
+  "$noupdate" "$(echo "$game * 1000" | bc -l)"
+printf 'beyond the 0.5 s fetch delay, without a display: %.0f ms (target <= 50)\n' \
+  "$(echo "($noupdate - $game - 0.5) * 1000" | bc -l)"
+if [ "${#display_times[@]}" -gt 0 ]; then
+  shown=$(printf '%s\n' "${display_times[@]}" | median)
+  printf 'beyond the 0.5 s fetch delay, with a display (Xvfb, GTK): %.0f ms\n' \
+    "$(echo "($shown - $game - 0.5) * 1000" | bc -l)"
+fi
 printf 'whole update: launcher %.2f s, curl+md5sum+unzip %.2f s (medians)\n' "$update" "$chain"
 printf 'launcher minus its fixed waits (2 x 0.5 s + 0.9 s) over the chain: %.3f (target <= 1.0)\n' \
   "$(echo "($update - 1.9) / $chain" | bc -l)"

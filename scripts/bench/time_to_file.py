@@ -1,0 +1,44 @@
+#!/usr/bin/env python3
+"""Starts a program and prints the seconds until a file it makes appears (then waits for it).
+
+  time_to_file.py DIRECTORY FILE [--display D] -- PROGRAM [ARGS...]
+
+The program runs in DIRECTORY; FILE (relative to DIRECTORY) is removed first and polled for
+every 0.2 ms. Without --display the program runs with no DISPLAY at all. Timing from Python
+instead of the shell keeps the measuring loop itself out of the result.
+"""
+import os
+import subprocess
+import sys
+import time
+
+
+def main() -> int:
+    args = sys.argv[1:]
+    split = args.index("--")
+    options, command = args[:split], args[split + 1:]
+    directory, marker = options[0], options[1]
+    env = dict(os.environ)
+    env.pop("DISPLAY", None)
+    if "--display" in options:
+        env["DISPLAY"] = options[options.index("--display") + 1]
+    path = os.path.join(directory, marker)
+    if os.path.exists(path):
+        os.remove(path)
+    start = time.monotonic()
+    process = subprocess.Popen(command, cwd=directory, env=env,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    while not os.path.exists(path):
+        if process.poll() is not None and not os.path.exists(path):
+            print(f"{command[0]} ended with {process.returncode} before {marker} appeared",
+                  file=sys.stderr)
+            return 1
+        time.sleep(0.0002)
+    elapsed = time.monotonic() - start
+    process.wait()
+    print(f"{elapsed:.6f}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
