@@ -1,8 +1,8 @@
-// The process entry on Windows: the wide arguments become narrow ones in the ANSI code page,
-// GDI+ runs for the whole launcher, and the instance handle goes to the resource loader.
+// The process entry on Windows: the wide arguments become narrow ones in the ANSI code page, and
+// the instance handle goes to the resource loader. GDI+ starts with the window system, after the
+// single-instance check.
 
 #include <windows.h>
-#include <gdiplus.h>
 #include <shellapi.h>
 
 #include <string>
@@ -25,10 +25,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   const int argc = static_cast<int>(arguments.size());
   platform::SetProgramArguments(argc, argv.data());
 
-  Gdiplus::GdiplusStartupInput input;  // version 1, no callback, background thread on
-  ULONG_PTR token = 0;
-  Gdiplus::GdiplusStartup(&token, &input, nullptr);
-  const int exitCode = LauncherMain(instance, argc, argv.data());
-  Gdiplus::GdiplusShutdown(token);
-  return exitCode;
+  return LauncherMain(instance, argc, argv.data());
 }

@@ -402,6 +402,14 @@ class Win32WindowSystem : public WindowSystem {
 }  // namespace
 
 std::unique_ptr<WindowSystem> CreateWindowSystem(int* /*argc*/, char*** /*argv*/) {
+  // GDI+ runs from the first window system to the end of the process: every image and text of
+  // the splash needs it. A second copy of the launcher ends before it gets here.
+  static const bool gdiplusStarted = [] {
+    Gdiplus::GdiplusStartupInput input;  // version 1, no callback, background thread on
+    ULONG_PTR token = 0;
+    return Gdiplus::GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok;
+  }();
+  (void)gdiplusStarted;
   return std::make_unique<Win32WindowSystem>();
 }
 
