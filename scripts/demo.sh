@@ -5,6 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
+source scripts/lib/loopback_server.sh
 port="${DEMO_PORT:-48480}"
 work="$root/build/demo-run"
 build="$root/build/demo"
@@ -21,21 +22,16 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIDEWAKE_BUI
 cmake --build "$build" --target tidewake tidewake_sample_game >/dev/null
 
 echo "== publishing the sample game"
-mkdir -p "$work/www/PCDownload/sq1" "$work"/tmp-{body,proxy,fastcgi,uwsgi,scgi}
+mkdir -p "$work/www/PCDownload/sq1"
 python3 demo/make_package.py "$build/demo/runa3D.exe" "$work/www/PCDownload/sq1" 1.0.0 8
-sed -e "s|@WORK@|$work|g" -e "s|@PORT@|$port|g" demo/nginx.conf.in >"$work/nginx.conf"
-/usr/sbin/nginx -c "$work/nginx.conf" -p "$work" &
-nginx_pid=$!
+nginx_pid=""
 xvfb_pid=""
 cleanup() {
-  kill "$nginx_pid" 2>/dev/null || true
+  [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
 }
 trap cleanup EXIT
-for _ in $(seq 50); do
-  curl -s --cacert "$work/pki/ca.pem" -o /dev/null "https://localhost:$port/" && break
-  sleep 0.1
-done
+start_loopback_server "$work" "$port"
 
 # A window when a display exists; otherwise under Xvfb when it is there (with a screenshot),
 # else headless.

@@ -13,6 +13,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
+source scripts/lib/loopback_server.sh
 port="${WINDOWS_ROAD_PORT:-48481}"
 work="$root/build/windows-road"
 build="$root/build/mingw-road"
@@ -34,7 +35,7 @@ export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 2>/dev/null
 
 echo "== windows road: building the launcher against https://localhost:$port/PCDownload/sq1/"
 rm -rf "$work"
-mkdir -p "$work/player" "$work/www/PCDownload/sq1" "$work"/tmp-{body,proxy,fastcgi,uwsgi,scgi}
+mkdir -p "$work/player" "$work/www/PCDownload/sq1"
 scripts/make_test_pki.sh "$work/pki" >/dev/null
 scripts/build-windows-deps.sh >/dev/null
 # Wine maps the Linux root to drive Z:, and the CA path is opened by the Windows program.
@@ -46,20 +47,15 @@ cmake --build "$build" --target tidewake tidewake_sample_game >/dev/null
 
 echo "== windows road: publishing the sample game"
 python3 demo/make_package.py "$build/demo/runa3D.exe" "$work/www/PCDownload/sq1" 1.0.0 8
-sed -e "s|@WORK@|$work|g" -e "s|@PORT@|$port|g" demo/nginx.conf.in >"$work/nginx.conf"
-/usr/sbin/nginx -c "$work/nginx.conf" -p "$work" &
-nginx_pid=$!
+nginx_pid=""
 xvfb_pid=""
 cleanup() {
-  kill "$nginx_pid" 2>/dev/null || true
+  [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null || true
   timeout 30 wineserver -k 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
 }
 trap cleanup EXIT
-for _ in $(seq 50); do
-  curl -s --cacert "$work/pki/ca.pem" -o /dev/null "https://localhost:$port/" && break
-  sleep 0.1
-done
+start_loopback_server "$work" "$port"
 
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
   for n in $(seq 141 190); do

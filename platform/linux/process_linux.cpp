@@ -17,9 +17,9 @@ namespace {
 constexpr size_t kCommLength = 15;  // the kernel keeps at most 15 bytes of a process name
 
 // /proc files are small and read whole; plain reads keep a walk over every process cheap.
-std::string ReadSmallFile(const char* path) {
+std::string ReadSmallFile(const std::string& path) {
   std::string text;
-  const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return text;
   char buffer[4096];
   for (;;) {
@@ -36,7 +36,7 @@ std::string ReadSmallFile(const char* path) {
 // and the state right after it. False for a process that is gone or has ended: an ended one
 // not yet reaped by its parent (a zombie) runs no more, so it is no running copy of anything.
 bool ReadLiveProcessName(const std::string& pidDir, std::string& comm) {
-  const std::string stat = ReadSmallFile((pidDir + "/stat").c_str());
+  const std::string stat = ReadSmallFile(pidDir + "/stat");
   const size_t open = stat.find('(');
   const size_t close = stat.rfind(')');
   if (open == std::string::npos || close == std::string::npos || close < open ||
@@ -52,7 +52,7 @@ bool ReadLiveProcessName(const std::string& pidDir, std::string& comm) {
 std::string ExecutableName(const std::string& pidDir, const std::string& comm) {
   if (comm.size() < kCommLength) return comm;
   // Possibly cut short: the base name of argv[0] carries the whole name.
-  const std::string cmdline = ReadSmallFile((pidDir + "/cmdline").c_str());
+  const std::string cmdline = ReadSmallFile(pidDir + "/cmdline");
   const std::string argv0 = cmdline.substr(0, cmdline.find('\0'));
   const size_t slash = argv0.rfind('/');
   const std::string base = slash == std::string::npos ? argv0 : argv0.substr(slash + 1);

@@ -13,6 +13,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root="$(pwd)"
+source scripts/lib/loopback_server.sh
 runs="${1:-5}"
 package_mib="${2:-512}"
 port=48482
@@ -20,7 +21,7 @@ work="$root/build/bench-road"
 build="$root/build/bench-road-launcher"
 
 rm -rf "$work"
-mkdir -p "$work/www/PCDownload/sq1" "$work"/tmp-{body,proxy,fastcgi,uwsgi,scgi}
+mkdir -p "$work/www/PCDownload/sq1"
 scripts/make_test_pki.sh "$work/pki" >/dev/null
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTIDEWAKE_BUILD_TESTS=OFF \
   -DLAUNCHER_BASE_URL="https://localhost:$port/PCDownload/sq1/" \
@@ -29,14 +30,9 @@ cmake --build "$build" --target tidewake tidewake_sample_game >/dev/null
 read -r zip_path md5 zip_bytes < <(python3 demo/make_package.py "$build/demo/runa3D.exe" \
   "$work/www/PCDownload/sq1" 1.0.0 "$package_mib" | tail -1)
 chmod -R a+rX "$work"
-sed -e "s|@WORK@|$work|g" -e "s|@PORT@|$port|g" demo/nginx.conf.in >"$work/nginx.conf"
-/usr/sbin/nginx -c "$work/nginx.conf" -p "$work" &
-nginx_pid=$!
-trap 'kill $nginx_pid 2>/dev/null || true' EXIT
-for _ in $(seq 50); do
-  curl -s --cacert "$work/pki/ca.pem" -o /dev/null "https://localhost:$port/" && break
-  sleep 0.1
-done
+nginx_pid=""
+trap '[ -n "$nginx_pid" ] && kill $nginx_pid 2>/dev/null || true' EXIT
+start_loopback_server "$work" "$port"
 
 now() { date +%s.%N; }
 timer="$root/scripts/bench/time_to_file.py"

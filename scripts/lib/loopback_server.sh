@@ -1,0 +1,18 @@
+# Sourced by the scripts that run the launcher against nginx on loopback (demo, Windows road,
+# road benchmark).
+#   start_loopback_server WORK PORT
+# serves WORK/www over HTTPS on PORT with the certificate in WORK/pki (scripts/make_test_pki.sh),
+# logs requests to WORK/nginx-access.log, sets nginx_pid and returns once the server answers.
+start_loopback_server() {
+  local work="$1" port="$2"
+  mkdir -p "$work/www" "$work"/tmp-{body,proxy,fastcgi,uwsgi,scgi}
+  sed -e "s|@WORK@|$work|g" -e "s|@PORT@|$port|g" demo/nginx.conf.in >"$work/nginx.conf"
+  /usr/sbin/nginx -c "$work/nginx.conf" -p "$work" &
+  nginx_pid=$!
+  for _ in $(seq 50); do
+    curl -s --cacert "$work/pki/ca.pem" -o /dev/null "https://localhost:$port/" && return 0
+    sleep 0.1
+  done
+  echo "nginx did not answer on port $port" >&2
+  return 1
+}
