@@ -2,7 +2,6 @@
 
 #include <memory>
 
-#include "app/launcher_app.h"
 #include "fs/now_ms.h"
 
 void AdvanceProgress(DownloadProgressState& state, double received, int64_t nowMs, uint64_t* done,
@@ -26,7 +25,6 @@ TransferCallback MakeProgressAdapter(DownloadProgressState initial) {
     uint64_t done = 0;
     double speed = 0;
     AdvanceProgress(*state, first, NowMs(), &done, &speed);
-    state->app->OnDownloadEvent(state->zipPath, event, message, done, state->totalBytes, speed,
-                                state->zipMd5);
+    state->report(event, message, done, speed);
   };
 }

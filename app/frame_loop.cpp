@@ -20,7 +20,6 @@ int RunFrameLoop(LauncherApp& app, platform::WindowSystem& windows) {
     frameBase = now - now % frameInterval;
     const double elapsed = static_cast<double>(now - lastFrameTime) / static_cast<double>(frequency);
     app.Update(elapsed);
-    for (BaseForm* form : app.forms) form->Tick(elapsed);
     lastFrameTime = now;
     RequestRepaint(app.mainWindow);
     for (BaseForm* form : app.forms) form->SyncToOwner();

@@ -2,9 +2,10 @@
 
 #include <exception>
 
-#include "app/constants.h"
 #include "app/launcher_app.h"
+#include "core/layout.h"
 #include "fs/path_join.h"
+#include "install/game_processes.h"
 #include "net/worker.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
@@ -34,7 +35,7 @@ void LauncherApp::LaunchGame(bool afterUpdate) {
 
 void StartGameProcess(const LaunchRequest& request) {
   try {
-    KillGameProcesses();
+    KillGameProcesses(gameExeName);
     const std::string arguments = JoinCommandLineArgs();
     if (!CreateGameProcess(arguments)) {
       // The next run's check then finds the installation incomplete and repairs it.
@@ -48,21 +49,6 @@ void StartGameProcess(const LaunchRequest& request) {
     request.app->BringToFront();
     platform::ShowMessageBox(message, "", platform::kMbSystemModal);
     RunDelayed(600, [] { platform::QuickExit(0); });
-  }
-}
-
-void KillGameProcesses() {
-  ForEachProcessNamed(gameExeName, [](const platform::ProcessEntry& entry) {
-    platform::TerminateProcessById(entry.pid);
-    return LoopState::Continue;
-  });
-}
-
-void ForEachProcessNamed(const std::string& exeName,
-                         const std::function<LoopState(const platform::ProcessEntry&)>& callback) {
-  for (const platform::ProcessEntry& entry : platform::SnapshotProcesses()) {
-    if (entry.exeName != exeName) continue;
-    if (callback(entry) == LoopState::Stop) return;
   }
 }
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "app/constants.h"
+#include "core/layout.h"
 #include "fs/path_join.h"
 #include "net/worker.h"
 #include "platform/message_box.h"

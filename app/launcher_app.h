@@ -31,11 +31,16 @@ class LauncherApp : public SplashScreen {
   void OnDownloadEvent(const std::string& zipPath, const std::string& event,
                        const std::string& message, uint64_t done, int64_t total, double speed,
                        const std::string& zipMd5);
+  // Stops the running game, shows the transfer as finished, enters "cleanRes", and 900 ms later
+  // verifies and extracts the package on a delayed worker.
+  void StartCleanUpPhase(const std::string& zipPath, const std::string& zipMd5, int64_t sizeBytes);
   void VerifyAndUnzip(const std::string& zipPath, const std::string& zipMd5);
   void BeginUnzip(const std::string& zipPath);
   void OnUnzipEvent(const std::string& event, const std::string& message, int64_t done,
                     int64_t total);
   int ShowRetryDialog(std::string message, const std::string& caption);
+  // The box for a download record that could not be written; OK lets the run go on.
+  void ShowRecordWriteError();
   void LaunchGame(bool afterUpdate);
 
   // Per frame, on the user-interface thread: the status line with its dots.

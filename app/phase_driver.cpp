@@ -5,18 +5,20 @@
 #include <cstdlib>
 #include <exception>
 
-#include "app/constants.h"
 #include "app/download_progress.h"
 #include "app/launcher_app.h"
+#include "core/layout.h"
 #include "fs/directory.h"
 #include "fs/download_record.h"
 #include "fs/now_ms.h"
 #include "fs/path_join.h"
 #include "install/clean_up.h"
 #include "install/file_digest.h"
+#include "install/game_processes.h"
 #include "install/zip_util.h"
 #include "net/http_util.h"
 #include "net/remember_package.h"
+#include "net/worker.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/process_exit.h"
@@ -41,30 +43,31 @@ void LauncherApp::OnCheckResult(const std::string& status, const std::string& zi
   if (status == "error") {
     ShowRetryDialog(zipName, "发生错误");
   } else if (status == "notNeedUpdate") {
-    RemovePackageFolder();
+    RemovePackageFolder(packageFolderName);
     LaunchGame(false);
   } else if (status == "needUpdate") {
     ShowUpdateNeeded();
     const uint64_t size = FileSize64(zipName);
     if (platform::PathExists(zipName) && resumeOffset >= 0 &&
         size == static_cast<uint64_t>(resumeOffset) && zipBytes == resumeOffset) {
-      RememberPackage(zipName, zipMd5);
-      StartCleanUpPhase(this, zipName, zipMd5, static_cast<int64_t>(size));
+      RememberPackage(zipName, zipMd5, [this] { ShowRecordWriteError(); });
+      StartCleanUpPhase(zipName, zipMd5, static_cast<int64_t>(size));
       return;
     }
     if (packageFolderUrls.empty()) return;
     ShowDownloadStarted();
     SetPhase("download");
-    RememberPackage(zipName, zipMd5);
+    RememberPackage(zipName, zipMd5, [this] { ShowRecordWriteError(); });
     const std::string& base = baseUrls[static_cast<unsigned>(std::rand()) % baseUrls.size()];
 
     DownloadProgressState progress;
     progress.lastTimeMs = NowMs();
-    progress.app = this;
-    progress.zipPath = zipName;
     progress.resumeOffset = resumeOffset;
-    progress.totalBytes = zipBytes;
-    progress.zipMd5 = zipMd5;
+    progress.report = [this, zipName, zipMd5, zipBytes](const std::string& event,
+                                                       const std::string& message, uint64_t done,
+                                                       double speed) {
+      OnDownloadEvent(zipName, event, message, done, zipBytes, speed, zipMd5);
+    };
 
     DownloadTask task;
     task.resumeOffset = resumeOffset > 0 ? static_cast<uint64_t>(resumeOffset) : 0;
@@ -81,10 +84,19 @@ void LauncherApp::OnDownloadEvent(const std::string& zipPath, const std::string&
   if (event == "trans") {
     ShowDownloadProgress(done, total, speed);
   } else if (event == "succ") {
-    StartCleanUpPhase(this, zipPath, zipMd5, total);
+    StartCleanUpPhase(zipPath, zipMd5, total);
   } else if (event == "fail") {
     ShowRetryDialog(message + "\n点击重试", "");
   }
+}
+
+void LauncherApp::StartCleanUpPhase(const std::string& zipPath, const std::string& zipMd5,
+                                    int64_t sizeBytes) {
+  KillGameProcesses(gameExeName);
+  ShowTransferFinished(sizeBytes);
+  SetPhase("cleanRes");
+  // The pause lets a terminated game release its files before the package is read.
+  RunDelayed(900, [this, zipPath, zipMd5] { VerifyAndUnzip(zipPath, zipMd5); });
 }
 
 void LauncherApp::VerifyAndUnzip(const std::string& zipPath, const std::string& zipMd5) {
@@ -101,7 +113,7 @@ void LauncherApp::BeginUnzip(const std::string& zipPath) {
   SetPhase("unzip");
   // Set until the extraction succeeds: a run that finds it knows the installed tree may be
   // half-written (a crash, a power loss, a kill) and installs the package again.
-  SaveDownloadRecord(installPendingKey, zipPath);
+  if (!SaveDownloadRecord(installPendingKey, zipPath)) ShowRecordWriteError();
   try {
     UnzipTask task;
     task.zipPath = zipPath;
@@ -121,8 +133,8 @@ void LauncherApp::OnUnzipEvent(const std::string& event, const std::string& mess
   if (event == "unzip") {
     ShowUnzipProgress(done, total);
   } else if (event == "succ") {
-    SaveDownloadRecord(installPendingKey, "");
-    RemovePackageFolder();
+    if (!SaveDownloadRecord(installPendingKey, "")) ShowRecordWriteError();
+    RemovePackageFolder(packageFolderName);
     LaunchGame(true);
   } else if (event == "fail") {
     ShowRetryDialog("解压文件失败！ 1.如果游戏打开，尝试关闭游戏后重试\n 2.删除文件夹" + installDirName + "后重试",
@@ -139,4 +151,10 @@ int LauncherApp::ShowRetryDialog(std::string message, const std::string& caption
   if (result == platform::kIdCancel) platform::QuickExit(0);
   StartCheck();
   return result;
+}
+
+void LauncherApp::ShowRecordWriteError() {
+  BringToFront();
+  platform::ShowMessageBox("访问文件" + downloadRecordPath + "错误，请关闭其他占用该文件的程序后再重试",
+                           "错误", platform::kMbSystemModal | platform::kMbIconError);
 }

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "app/constants.h"
 #include "fs/path_join.h"
 #include "platform/files.h"
 
@@ -38,14 +37,14 @@ void WalkDirectory(const std::string& path, const std::string& relative, const W
   for (const std::string& name : ListFiles(path)) visitor("file", JoinPath(relative, name), name);
 }
 
-void ClearPackageFolder() {
-  if (!platform::DirectoryExists(packageFolderName)) {
-    std::printf("attempt to delete dir not exsits!!!\n%s\n", packageFolderName.c_str());
+void ClearPackageFolder(const std::string& folder) {
+  if (!platform::DirectoryExists(folder)) {
+    std::printf("attempt to delete dir not exsits!!!\n%s\n", folder.c_str());
     return;
   }
-  WalkDirectory(packageFolderName, "",
-                [](const std::string& kind, const std::string& relative, const std::string&) {
-                  const std::string full = JoinPath(packageFolderName, relative);
+  WalkDirectory(folder, "",
+                [&folder](const std::string& kind, const std::string& relative, const std::string&) {
+                  const std::string full = JoinPath(folder, relative);
                   if (kind == "file") {
                     platform::RemoveFile(full);
                   } else if (kind == "dir") {

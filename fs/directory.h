@@ -18,8 +18,8 @@ using WalkVisitor =
 // files. The top directory itself is never reported.
 void WalkDirectory(const std::string& path, const std::string& relative, const WalkVisitor& visitor);
 
-// Empties the package folder depth-first; the folder itself stays.
-void ClearPackageFolder();
+// Empties the folder depth-first; the folder itself stays.
+void ClearPackageFolder(const std::string& folder);
 
 // Creates exactly one directory level; false (and a log line) when it was not created.
 bool CreateDir(const std::string& path);

@@ -2,14 +2,12 @@
 
 #include <mutex>
 #include <optional>
-#include <stdexcept>
 
-#include "app/constants.h"
+#include "core/layout.h"
 #include "fs/directory.h"
 #include "fs/text_file.h"
 #include "platform/files.h"
-#include "platform/message_box.h"
-#include "update/version_strings.h"
+#include "core/strings.h"
 
 namespace {
 
@@ -40,7 +38,7 @@ std::string DownloadRecordValue(const std::string& key) {
   return LoadedRecord()[key];
 }
 
-void SaveDownloadRecord(const std::string& key, const std::string& value) {
+bool SaveDownloadRecord(const std::string& key, const std::string& value) {
   try {
     std::lock_guard lock(recordMutex);
     RecordMap& record = LoadedRecord();
@@ -49,11 +47,9 @@ void SaveDownloadRecord(const std::string& key, const std::string& value) {
     if (!platform::PathExists(downloadRecordPath) && !platform::DirectoryExists(installDirName)) {
       CreateDir(installDirName);
     }
-    if (!WriteTextFile(downloadRecordPath, text)) throw std::runtime_error("record not written");
+    return WriteTextFile(downloadRecordPath, text);
   } catch (const std::exception&) {
-    platform::BringMainWindowToFront();
-    platform::ShowMessageBox("访问文件" + downloadRecordPath + "错误，请关闭其他占用该文件的程序后再重试",
-                             "错误", platform::kMbSystemModal | platform::kMbIconError);
+    return false;
   }
 }
 

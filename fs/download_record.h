@@ -13,8 +13,9 @@ RecordMap LoadDownloadRecord();
 // The value of key, loading the record first if needed; a missing key is inserted empty.
 std::string DownloadRecordValue(const std::string& key);
 
-// Sets key to value and writes the whole record through. A failed write shows the error box.
-void SaveDownloadRecord(const std::string& key, const std::string& value);
+// Sets key to value and writes the whole record through. False when the file could not be
+// written; the value is kept in memory all the same, and the caller tells the player.
+bool SaveDownloadRecord(const std::string& key, const std::string& value);
 
 // Drops the map in memory, so the next use reads the file again.
 void ForgetDownloadRecord();

@@ -1,18 +1,9 @@
 #include "fs/text_file.h"
 
 #include <cstdio>
-#include <memory>
 
+#include "fs/stdio_file.h"
 #include "platform/files.h"
-
-namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-}  // namespace
 
 std::string ReadTextFile(const std::string& path) {
   if (!platform::PathExists(path)) return {};
@@ -42,5 +33,5 @@ bool WriteTextFile(const std::string& path, const std::string& text) {
     raw += c;
   }
   const bool written = std::fwrite(raw.data(), 1, raw.size(), file.get()) == raw.size();
-  return std::fclose(file.release()) == 0 && written;
+  return CloseFile(file) && written;
 }

@@ -7,8 +7,9 @@
 #include <string_view>
 #include <utility>
 
-#include "install/empty_archive.h"
 #include "fs/safe_path.h"
+#include "fs/stdio_file.h"
+#include "install/empty_archive.h"
 #include "net/worker.h"
 #include "platform/files.h"
 #include "platform/text_encoding.h"
@@ -37,22 +38,33 @@ bool MakeOneDirectory(const std::string& path) {
   return platform::MakeDirectory(path) != platform::MakeDirResult::Failed;
 }
 
-// Closes the archive on every way out of the extraction.
-class ArchiveHandle {
- public:
-  explicit ArchiveHandle(unzFile handle) : handle_(handle) {}
-  ~ArchiveHandle() { Close(); }
-  ArchiveHandle(const ArchiveHandle&) = delete;
-  ArchiveHandle& operator=(const ArchiveHandle&) = delete;
+struct ArchiveCloser {
+  void operator()(void* archive) const { unzClose(static_cast<unzFile>(archive)); }
+};
+// The open archive, closed on every way out of the extraction.
+using ArchivePtr = std::unique_ptr<void, ArchiveCloser>;
 
-  unzFile get() const { return handle_; }
-  void Close() {
-    if (handle_ != nullptr) unzClose(handle_);
-    handle_ = nullptr;
+// The archive's current entry, open for reading and closed on every way out. Close says what
+// minizip found at the end: the CRC-32 is compared only there, once the whole entry was read.
+class OpenEntry {
+ public:
+  explicit OpenEntry(unzFile archive)
+      : archive_(unzOpenCurrentFile(archive) == UNZ_OK ? archive : nullptr) {}
+  ~OpenEntry() {
+    if (archive_ != nullptr) unzCloseCurrentFile(archive_);
+  }
+  OpenEntry(const OpenEntry&) = delete;
+  OpenEntry& operator=(const OpenEntry&) = delete;
+
+  bool IsOpen() const { return archive_ != nullptr; }
+  int Close() {
+    const int result = unzCloseCurrentFile(archive_);
+    archive_ = nullptr;
+    return result;
   }
 
  private:
-  unzFile handle_;
+  unzFile archive_;
 };
 
 // The current entry's name in the platform's narrow encoding. Stored names are always taken as
@@ -86,10 +98,10 @@ class Extraction {
     if (!MakeOneDirectory(destination_)) {
       return Fail("create directory fail: " + destination_, 0, false);
     }
-    archive_ = std::make_unique<ArchiveHandle>(unzOpen64(zipPath_.c_str()));
-    if (archive_->get() == nullptr && IsEmptyZipArchive(zipPath_)) return SucceedEmpty();
+    archive_.reset(unzOpen64(zipPath_.c_str()));
+    if (archive_ == nullptr && IsEmptyZipArchive(zipPath_)) return SucceedEmpty();
     unz_global_info64 global{};
-    if (archive_->get() == nullptr || unzGetGlobalInfo64(archive_->get(), &global) != UNZ_OK) {
+    if (archive_ == nullptr || unzGetGlobalInfo64(Archive(), &global) != UNZ_OK) {
       return Fail("open zip file fail: " + zipPath_, 0, true);
     }
     count_ = static_cast<long long>(global.number_entry);
@@ -101,7 +113,7 @@ class Extraction {
     }
 
     Log("end unzip");
-    archive_->Close();
+    archive_.reset();
     Send("succ", "", count_, count_);
     return true;
   }
@@ -120,11 +132,11 @@ class Extraction {
     if (count_ == 0) return true;
     std::string name;
     for (long long i = 0; i < count_; ++i) {
-      if (!ReadEntryName(archive_->get(), &name)) return Fail("read entry info fail", i, true);
+      if (!ReadEntryName(Archive(), &name)) return Fail("read entry info fail", i, true);
       if (LeadsOutsideDestination(name)) return Fail("unsafe entry name: " + name, i, true);
       if (!MoveToNext(i, name)) return false;
     }
-    if (unzGoToFirstFile(archive_->get()) != UNZ_OK) {
+    if (unzGoToFirstFile(Archive()) != UNZ_OK) {
       return Fail("read entry info fail", 0, true);
     }
     return true;
@@ -132,7 +144,7 @@ class Extraction {
 
   bool ExtractEntry(long long i) {
     std::string name;
-    if (!ReadEntryName(archive_->get(), &name)) return Fail("read entry info fail", i, true);
+    if (!ReadEntryName(Archive(), &name)) return Fail("read entry info fail", i, true);
     // Checked again: the archive file could have been swapped since the first walk.
     if (LeadsOutsideDestination(name)) return Fail("unsafe entry name: " + name, i, true);
 
@@ -149,7 +161,7 @@ class Extraction {
     if (!FilePartOf(name).empty()) {
       std::string error;
       const std::string outPath = destination_ + WithPlatformSeparators(name);
-      if (!ZipUtil::ExtractCurrentEntry(archive_->get(), name, outPath, error)) {
+      if (!ZipUtil::ExtractCurrentEntry(Archive(), name, outPath, error)) {
         return Fail("extract file fail: " + name, i, false);
       }
     }
@@ -160,7 +172,7 @@ class Extraction {
 
   bool MoveToNext(long long i, const std::string& name) {
     if (i + 1 >= count_) return true;
-    if (unzGoToNextFile(archive_->get()) != UNZ_OK) {
+    if (unzGoToNextFile(Archive()) != UNZ_OK) {
       return Fail("cannont read next file: " + name, i, true);
     }
     return true;
@@ -176,8 +188,8 @@ class Extraction {
 
   bool Fail(const std::string& message, long long index, bool logged) {
     if (logged) Log(message);
-    Send("fail", message, index, archive_ != nullptr && archive_->get() != nullptr ? count_ : 0);
-    if (archive_ != nullptr) archive_->Close();
+    Send("fail", message, index, archive_ != nullptr ? count_ : 0);
+    archive_.reset();
     return false;
   }
 
@@ -186,10 +198,12 @@ class Extraction {
     if (callback_) callback_(event, message, first, second);
   }
 
+  unzFile Archive() const { return static_cast<unzFile>(archive_.get()); }
+
   const std::string& zipPath_;
   std::string destination_;
   const UnzipCallback& callback_;
-  std::unique_ptr<ArchiveHandle> archive_;
+  ArchivePtr archive_;
   long long count_ = 0;
   std::string lastDirectory_;
 };
@@ -216,34 +230,25 @@ bool ZipUtil::ExtractCurrentEntry(void* archive, const std::string& name,
       unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) == UNZ_OK &&
       (info.version >> 8) == 3 && ((info.external_fa >> 16) & 0111) != 0;
 
-  if (unzOpenCurrentFile(zip) != UNZ_OK) return fail("open inzip file fail: " + name);
-  std::FILE* out = std::fopen(outPath.c_str(), "wb");
-  if (out == nullptr) {
-    unzCloseCurrentFile(zip);
-    return fail("open unzip file fail: " + name);
-  }
+  OpenEntry entry(zip);
+  if (!entry.IsOpen()) return fail("open inzip file fail: " + name);
+  FilePtr out(std::fopen(outPath.c_str(), "wb"));
+  if (out == nullptr) return fail("open unzip file fail: " + name);
 
   char buffer[kCopyBufferBytes];
   for (;;) {
     const int read = unzReadCurrentFile(zip, buffer, kCopyBufferBytes);
     if (read == 0) break;
-    if (read < 0) {
-      std::fclose(out);
-      unzCloseCurrentFile(zip);
-      return fail("read current file fail: " + name);
-    }
+    if (read < 0) return fail("read current file fail: " + name);
     // A short write (a full disk) would leave a cut file that passes for a good one.
-    if (std::fwrite(buffer, 1, static_cast<size_t>(read), out) != static_cast<size_t>(read)) {
-      std::fclose(out);
-      unzCloseCurrentFile(zip);
+    if (std::fwrite(buffer, 1, static_cast<size_t>(read), out.get()) != static_cast<size_t>(read)) {
       return fail("write unzip file fail: " + name);
     }
   }
 
-  const bool written = std::fclose(out) == 0;
-  // minizip compares the CRC-32 only here, once the whole entry was read: a mismatch means the
-  // file on disk is not what the publisher packed.
-  const int closed = unzCloseCurrentFile(zip);
+  const bool written = CloseFile(out);
+  // A CRC mismatch means the file on disk is not what the publisher packed.
+  const int closed = entry.Close();
   if (!written) return fail("write unzip file fail: " + name);
   if (closed == UNZ_CRCERROR) return fail("crc check fail: " + name);
   if (unixProgram) platform::MarkExecutable(outPath);

@@ -9,11 +9,23 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "net/http_util.h"
 
 namespace net_detail {
+
+struct CurlCleanup {
+  void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
+};
+// One easy handle, cleaned up on every way out of a transfer.
+using CurlHandle = std::unique_ptr<CURL, CurlCleanup>;
+
+struct HeaderListFree {
+  void operator()(curl_slist* headers) const { curl_slist_free_all(headers); }
+};
+using HeaderList = std::unique_ptr<curl_slist, HeaderListFree>;
 
 // CURLOPT_WRITEFUNCTION for a memory target: appends to the std::string given as write data.
 size_t AppendToString(char* data, size_t size, size_t count, void* body);
@@ -37,7 +49,8 @@ int ReportProgress(void* sink, double downloadTotal, double downloadNow, double 
 // build names.
 void TrustVerifiedPeersOnly(CURL* curl);
 
-// snprintf into the 1024-byte buffer the failure texts are specified with.
+// printf-style formatting of a failure text into a fixed 1024-byte buffer: a longer text is cut
+// at 1023 bytes.
 std::string FormatMessage(const char* format, ...);
 
 }  // namespace net_detail

@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <string>
 
+#include "fs/stdio_file.h"
 #include "net/curl_transfer.h"
 #include "net/http_util.h"
 #include "platform/file_seek.h"
@@ -26,39 +27,29 @@ long PerformAndReadStatus(CURL* curl, CURLcode& code) {
 }  // namespace
 
 void HttpUtil::DownloadFile(const DownloadTask& task) {
-  const bool toFile = !task.localPath.empty();
-  std::FILE* file = nullptr;
-  if (toFile) {
-    file = std::fopen(task.localPath.c_str(), task.resumeOffset != 0 ? "ab+" : "wb");
-    if (file == nullptr) {
-      Report(task, "fail", "can not open local file " + task.localPath, 0, 0);
-      return;
-    }
+  FilePtr file(std::fopen(task.localPath.c_str(), task.resumeOffset != 0 ? "ab+" : "wb"));
+  if (file == nullptr) {
+    Report(task, "fail", "can not open local file " + task.localPath, 0, 0);
+    return;
   }
   uint64_t offset = task.resumeOffset;
-  if (offset != 0 && toFile && !platform::SeekFromStart(file, offset)) {
-    platform::SeekFromStart(file, 0);
+  if (offset != 0 && !platform::SeekFromStart(file.get(), offset)) {
+    platform::SeekFromStart(file.get(), 0);
     offset = 0;
   }
 
-  CURL* curl = curl_easy_init();
+  CurlHandle handle(curl_easy_init());
+  CURL* curl = handle.get();
   if (curl == nullptr) {
-    if (file != nullptr) std::fclose(file);
     Report(task, "fail", "can not init curl", 0, 0);
     return;
   }
 
-  std::string body;
   ProgressSink progress{&task.callback};
   curl_easy_setopt(curl, CURLOPT_URL, task.url.c_str());
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-  if (toFile) {
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &WriteToFile);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, file);
-  } else {
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &AppendToString);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
-  }
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &WriteToFile);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, file.get());
   curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(curl, CURLOPT_PROGRESSFUNCTION, &ReportProgress);
   curl_easy_setopt(curl, CURLOPT_PROGRESSDATA, &progress);
@@ -80,17 +71,13 @@ void HttpUtil::DownloadFile(const DownloadTask& task) {
   // append that after the kept bytes. The kept bytes cannot be trusted to line up with a body
   // we cannot slice, so the package is fetched again from its first byte into an emptied file.
   if (offset != 0 && code == CURLE_RANGE_ERROR && status == 200) {
-    if (toFile) {
-      file = std::freopen(task.localPath.c_str(), "wb", file);
-      if (file == nullptr) {
-        curl_easy_cleanup(curl);
-        Report(task, "fail", "can not open local file " + task.localPath, 0, 0);
-        return;
-      }
-      curl_easy_setopt(curl, CURLOPT_WRITEDATA, file);
-    } else {
-      body.clear();
+    // freopen closes the old stream whether or not it can open the new one.
+    file.reset(std::freopen(task.localPath.c_str(), "wb", file.release()));
+    if (file == nullptr) {
+      Report(task, "fail", "can not open local file " + task.localPath, 0, 0);
+      return;
     }
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, file.get());
     // The consumer adds the resume offset to every "trans". Reporting this transfer's own
     // counts would overstate what is on disk until the end; reporting them minus the offset
     // would run negative. So the bar holds still while the kept part is rewritten, and from
@@ -99,12 +86,14 @@ void HttpUtil::DownloadFile(const DownloadTask& task) {
     curl_easy_setopt(curl, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(0));
     status = PerformAndReadStatus(curl, code);
   }
-  curl_easy_cleanup(curl);
-  if (file != nullptr) std::fclose(file);
+  // Connection and file are let go before the outcome is told: its handler may wait in a box
+  // or start the next transfer.
+  handle.reset();
+  file.reset();
 
   if (code == CURLE_OK && (status == 200 || status == 206)) {
     std::printf("download succ from %s to %s", task.url.c_str(), task.localPath.c_str());
-    Report(task, "succ", toFile ? std::string() : body, 0, 0);
+    Report(task, "succ", std::string(), 0, 0);
     return;
   }
   const std::string message =

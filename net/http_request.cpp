@@ -20,7 +20,8 @@ void HttpUtil::Request(const std::string& url, const std::string& body,
     }
   }
 
-  CURL* curl = curl_easy_init();
+  CurlHandle handle(curl_easy_init());
+  CURL* curl = handle.get();
   if (curl == nullptr) {
     callback("error", "can not init curl", 0, 0);
     return;
@@ -28,7 +29,7 @@ void HttpUtil::Request(const std::string& url, const std::string& body,
 
   std::string response;
   ProgressSink progress{&callback};
-  curl_slist* headers = curl_slist_append(nullptr, "Connection: close");
+  const HeaderList headers(curl_slist_append(nullptr, "Connection: close"));
   curl_easy_setopt(curl, CURLOPT_URL, target.c_str());
   if (post) {
     curl_easy_setopt(curl, CURLOPT_POST, 1L);
@@ -48,13 +49,12 @@ void HttpUtil::Request(const std::string& url, const std::string& body,
   TrustVerifiedPeersOnly(curl);
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 5L);
-  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
 
   const CURLcode code = curl_easy_perform(curl);
   long status = -1;
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-  curl_easy_cleanup(curl);
-  curl_slist_free_all(headers);
+  handle.reset();  // the connection goes before the outcome is told, as in the download
   std::printf("curlcode = %d, ret_code = %ld\n", static_cast<int>(code), status);
 
   // A 200 header followed by a stall, a dropped connection or a short body is no document:

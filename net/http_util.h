@@ -14,7 +14,7 @@ using TransferCallback = std::function<void(const std::string& event, const std:
 
 struct DownloadTask {
   uint64_t resumeOffset = 0;  // bytes already in the local file; 0 starts a fresh file
-  std::string localPath;      // empty: the body is collected in memory
+  std::string localPath;      // the package file the body is written to
   TransferCallback callback;
   std::string url;
 };

@@ -3,7 +3,8 @@
 #include "fs/download_record.h"
 #include "platform/files.h"
 
-void RememberPackage(const std::string& zipPath, const std::string& zipMd5) {
+void RememberPackage(const std::string& zipPath, const std::string& zipMd5,
+                     const RecordWriteFailed& onWriteFailed) {
   const std::string recordedName = DownloadRecordValue("zipName");
   const std::string recordedMd5 = DownloadRecordValue("zipMd5");
   if (!recordedName.empty()) {
@@ -14,6 +15,6 @@ void RememberPackage(const std::string& zipPath, const std::string& zipMd5) {
       platform::RemoveFile(recordedName);
     }
   }
-  SaveDownloadRecord("zipName", zipPath);
-  SaveDownloadRecord("zipMd5", zipMd5);
+  if (!SaveDownloadRecord("zipName", zipPath) && onWriteFailed) onWriteFailed();
+  if (!SaveDownloadRecord("zipMd5", zipMd5) && onWriteFailed) onWriteFailed();
 }

@@ -4,7 +4,6 @@ enum ResourceId : int {
   kIconResource = 108,
   kCloseButtonPng = 1001,
   kLogoPng = 1002,
-  kUnusedPicturePng = 1003,
   kBannerPng = 1004,
   kBackgroundPng = 1005,
   kProgressFillPng = 1006,

@@ -25,10 +25,6 @@ void BaseForm::SyncToOwner() {
   RequestRepaint(window);
 }
 
-void BaseForm::Tick(double elapsedSeconds) {
-  if (onTick) onTick(this, elapsedSeconds);
-}
-
 void LabelForm::CreateContent() { label = CreateLabel(window, "", 0, {0, 0, -1, -1}); }
 
 LabelForm* CreateLabelForm(void* instance, WindowHandle mainWindow) {

@@ -16,13 +16,11 @@ class BaseForm {
 
   // Follows the main window (position, size, top of the overlays) and repaints when dirty.
   virtual void SyncToOwner();
-  virtual void Tick(double elapsedSeconds);
   virtual void CreateContent() {}
 
   void* instance = nullptr;
   WindowHandle window = nullptr;
   WindowHandle ownerWindow = nullptr;
-  std::function<void(BaseForm*, double)> onTick;
 };
 
 class LabelForm : public BaseForm {

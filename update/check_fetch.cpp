@@ -4,12 +4,12 @@
 #include <exception>
 #include <string>
 
-#include "app/constants.h"
+#include "core/layout.h"
 #include "fs/text_file.h"
 #include "platform/files.h"
 #include "update/check.h"
 #include "update/timeout_prompt.h"
-#include "update/version_strings.h"
+#include "core/strings.h"
 
 namespace {
 

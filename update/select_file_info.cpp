@@ -5,13 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "app/constants.h"
+#include "core/layout.h"
 #include "fs/download_record.h"
 #include "fs/now_ms.h"
 #include "fs/text_file.h"
 #include "platform/files.h"
 #include "update/check.h"
 #include "update/json_util.h"
+#include "core/strings.h"
 #include "update/version_strings.h"
 
 namespace {

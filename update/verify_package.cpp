@@ -4,7 +4,7 @@
 #include <exception>
 #include <string>
 
-#include "app/constants.h"
+#include "core/layout.h"
 #include "fs/download_record.h"
 #include "fs/safe_path.h"
 #include "install/file_digest.h"

@@ -2,34 +2,7 @@
 
 #include <cctype>
 
-std::string ReplaceAll(const std::string& source, const std::string& search,
-                       const std::string& replacement) {
-  std::string result = source;
-  if (search.empty()) return result;
-  size_t position = 0;
-  while ((position = result.find(search, position)) != std::string::npos) {
-    result.replace(position, search.size(), replacement);
-    position += replacement.size();
-  }
-  return result;
-}
-
-std::vector<std::string> SplitString(const std::string& text, const std::string& delimiter) {
-  std::vector<std::string> pieces;
-  size_t position = text.find_first_not_of(delimiter);
-  if (position == std::string::npos) return pieces;
-  if (delimiter.empty()) {
-    pieces.push_back(text);
-    return pieces;
-  }
-  for (;;) {
-    const size_t found = text.find(delimiter, position);
-    const size_t end = found == std::string::npos ? text.size() : found;
-    if (end > position) pieces.push_back(text.substr(position, end - position));
-    if (found == std::string::npos) return pieces;
-    position = found + delimiter.size();
-  }
-}
+#include "core/strings.h"
 
 bool VersionMatches(const std::string& pattern, const std::string& version) {
   const std::vector<std::string> patternPieces = SplitString(pattern, ".");

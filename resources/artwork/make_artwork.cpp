@@ -190,28 +190,6 @@ cairo_surface_t* Banner() {
   return s;
 }
 
-// A wide horizon picture; part of the set, shown by no element.
-cairo_surface_t* Panorama() {
-  const int w = 748, h = 200;
-  cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
-  cairo_t* cr = cairo_create(s);
-  RoundedRect(cr, 0, 0, w, h, 16);
-  cairo_clip(cr);
-  cairo_pattern_t* g = cairo_pattern_create_linear(0, 0, 0, h);
-  cairo_pattern_add_color_stop_rgb(g, 0, 0.95, 0.62, 0.40);
-  cairo_pattern_add_color_stop_rgb(g, 0.6, 0.55, 0.35, 0.55);
-  cairo_pattern_add_color_stop_rgb(g, 1, 0.12, 0.18, 0.35);
-  cairo_set_source(cr, g);
-  cairo_paint(cr);
-  cairo_pattern_destroy(g);
-  cairo_arc(cr, 374, 120, 40, 0, 2 * kPi);
-  cairo_set_source_rgba(cr, 1.0, 0.85, 0.55, 0.9);
-  cairo_fill(cr);
-  Waves(cr, 0, w, 120, 80, 4, 9);
-  cairo_destroy(cr);
-  return s;
-}
-
 // The light-green rounded piece of the progress fill.
 cairo_surface_t* ProgressFill() {
   const int w = 18, h = 15;
@@ -349,7 +327,6 @@ int main(int argc, char** argv) {
   bool ok = true;
   ok &= WritePng(CloseButton(), dir + "/1001_close.png", nullptr);
   ok &= WritePng(Logo(), dir + "/1002_logo.png", nullptr);
-  ok &= WritePng(Panorama(), dir + "/1003_panorama.png", nullptr);
   ok &= WritePng(Banner(), dir + "/1004_banner.png", nullptr);
   ok &= WritePng(Background(), dir + "/1005_background.png", nullptr);
   ok &= WritePng(ProgressFill(), dir + "/1006_progress_fill.png", nullptr);

@@ -8,7 +8,6 @@ DownloadProgressState Started(int64_t startMs, int64_t resumeOffset) {
   DownloadProgressState state;
   state.lastTimeMs = startMs;
   state.resumeOffset = resumeOffset;
-  state.totalBytes = 1000000;
   return state;
 }
 

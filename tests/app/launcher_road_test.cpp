@@ -185,6 +185,25 @@ TEST_F(LauncherRoadTest, KillDuringExtractionReinstallsTheKeptPackageBeforeLaunc
   EXPECT_EQ(platform::FileSize("Kelpstone/data/filler2047.bin"), 4096u);
 }
 
+TEST_F(LauncherRoadTest, UnwritableRecordGetsTheErrorBoxAtEachWriteAndTheGameStillStarts) {
+  const GamePackage package = MakeGamePackage("1.0.0");
+  Publish(server_, package);
+  // A directory where the record file should be: every write of the record fails.
+  WriteFile("Kelpstone/downloadRecord/occupied", "x");
+
+  const LauncherOutcome outcome = Run({});
+  EXPECT_EQ(outcome.exitCode, 0);
+  const std::string box =
+      Shown("caption=\"错误\" text=\"访问文件Kelpstone/downloadRecord错误，请关闭其他占用该文件的程序后再重试\"");
+  int boxes = 0;
+  for (size_t at = outcome.err.find(box); at != std::string::npos; at = outcome.err.find(box, at + 1)) {
+    ++boxes;
+  }
+  // The package's name and MD5, the pending install set and then cleared.
+  EXPECT_EQ(boxes, 4) << outcome.err;
+  EXPECT_FALSE(GameReceived().empty());
+}
+
 TEST_F(LauncherRoadTest, ServerDownGivesTheTimeOutBoxAndCancelEndsWithCodeZero) {
   server_.Stop();
   const LauncherOutcome outcome = Run({}, "cancel", 40s);

@@ -77,7 +77,7 @@ TEST_F(DirectoryTest, ClearPackageFolderEmptiesNestedTreeAndKeepsTheFolder) {
   WriteFile("Marlwood77301/a/side.txt", "side");
   ASSERT_TRUE(CreateDir("Marlwood77301/empty"));
 
-  ClearPackageFolder();
+  ClearPackageFolder("Marlwood77301");
 
   EXPECT_TRUE(platform::DirectoryExists("Marlwood77301"));
   EXPECT_TRUE(ListFiles("Marlwood77301").empty());
@@ -86,7 +86,7 @@ TEST_F(DirectoryTest, ClearPackageFolderEmptiesNestedTreeAndKeepsTheFolder) {
 
 TEST_F(DirectoryTest, ClearPackageFolderLogsTwoLinesWhenTheFolderIsMissing) {
   testing::internal::CaptureStdout();
-  ClearPackageFolder();
+  ClearPackageFolder("Marlwood77301");
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             "attempt to delete dir not exsits!!!\nMarlwood77301\n");
 }
@@ -98,7 +98,7 @@ TEST_F(DirectoryTest, ClearPackageFolderLeavesWhatCannotBeDeleted) {
   if (std::system("chattr +i Marlwood77301/locked/held.bin 2>/dev/null") != 0) {
     GTEST_SKIP() << "this file system cannot make a file undeletable";
   }
-  ClearPackageFolder();
+  ClearPackageFolder("Marlwood77301");
   std::system("chattr -i Marlwood77301/locked/held.bin");
 
   EXPECT_TRUE(platform::PathExists("Marlwood77301/locked/held.bin"));

@@ -194,18 +194,6 @@ TEST_F(HttpDownload, RedirectIsFollowed) {
   EXPECT_EQ(server.RequestedPaths(), (std::vector<std::string>{"/old/pkg.zip", "/new/pkg.zip"}));
 }
 
-TEST_F(HttpDownload, MemoryTargetDeliversTheBodyWithSucc) {
-  const std::string body = Pattern(10000);
-  server.Serve("/doc", body);
-
-  const std::string log = Download(0, "", server.Url("/doc"));
-
-  const TransferEvent last = recorder.Final();
-  EXPECT_EQ(last.event, "succ");
-  EXPECT_EQ(last.message, body);
-  EXPECT_EQ(log, "download succ from " + server.Url("/doc") + " to ");
-}
-
 TEST_F(HttpDownload, LocalFileThatCannotBeOpenedFailsWithoutTouchingTheNetwork) {
   server.Serve("/pkg.zip", Pattern(100));
 

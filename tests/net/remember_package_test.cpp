@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "fs/download_record.h"
 #include "net/remember_package.h"
 #include "platform/files.h"
@@ -22,7 +24,7 @@ class RememberPackageTest : public InTempDir {
 
 TEST_F(RememberPackageTest, FirstRunDeletesNothingAndStoresBothKeys) {
   WriteFile("Marlwood77301/game_1_0_0.zip", "partial");
-  RememberPackage("Marlwood77301/game_1_0_0.zip", "m1");
+  RememberPackage("Marlwood77301/game_1_0_0.zip", "m1", nullptr);
   EXPECT_TRUE(platform::PathExists("Marlwood77301/game_1_0_0.zip"));
   ForgetDownloadRecord();
   EXPECT_EQ(LoadDownloadRecord(),
@@ -32,14 +34,14 @@ TEST_F(RememberPackageTest, FirstRunDeletesNothingAndStoresBothKeys) {
 TEST_F(RememberPackageTest, SamePathAndMd5KeepsThePartialFile) {
   WriteFile("Marlwood77301/game_1_0_0.zip", "partial");
   Record("Marlwood77301/game_1_0_0.zip", "m1");
-  RememberPackage("Marlwood77301/game_1_0_0.zip", "m1");
+  RememberPackage("Marlwood77301/game_1_0_0.zip", "m1", nullptr);
   EXPECT_TRUE(platform::PathExists("Marlwood77301/game_1_0_0.zip"));
 }
 
 TEST_F(RememberPackageTest, SamePathWithNewMd5DeletesTheOldPartialFile) {
   WriteFile("Marlwood77301/game_1_0_0.zip", "partial");
   Record("Marlwood77301/game_1_0_0.zip", "m1");
-  RememberPackage("Marlwood77301/game_1_0_0.zip", "m2");
+  RememberPackage("Marlwood77301/game_1_0_0.zip", "m2", nullptr);
   EXPECT_FALSE(platform::PathExists("Marlwood77301/game_1_0_0.zip"));
   EXPECT_EQ(DownloadRecordValue("zipMd5"), "m2");
 }
@@ -48,7 +50,7 @@ TEST_F(RememberPackageTest, OtherRecordedPathIsDeletedWhenItStillExists) {
   WriteFile("Marlwood77301/game_1_0_0.zip", "old");
   WriteFile("Marlwood77301/game_1_1_0.zip", "new partial");
   Record("Marlwood77301/game_1_0_0.zip", "m1");
-  RememberPackage("Marlwood77301/game_1_1_0.zip", "m1");
+  RememberPackage("Marlwood77301/game_1_1_0.zip", "m1", nullptr);
   EXPECT_FALSE(platform::PathExists("Marlwood77301/game_1_0_0.zip"));
   EXPECT_TRUE(platform::PathExists("Marlwood77301/game_1_1_0.zip"));
   EXPECT_EQ(DownloadRecordValue("zipName"), "Marlwood77301/game_1_1_0.zip");
@@ -57,6 +59,29 @@ TEST_F(RememberPackageTest, OtherRecordedPathIsDeletedWhenItStillExists) {
 TEST_F(RememberPackageTest, ComparisonIsCaseSensitive) {
   WriteFile("Marlwood77301/game_1_0_0.zip", "partial");
   Record("Marlwood77301/game_1_0_0.zip", "abcdef");
-  RememberPackage("Marlwood77301/game_1_0_0.zip", "ABCDEF");
+  RememberPackage("Marlwood77301/game_1_0_0.zip", "ABCDEF", nullptr);
   EXPECT_FALSE(platform::PathExists("Marlwood77301/game_1_0_0.zip"));
+}
+
+TEST_F(RememberPackageTest, EachFailedWriteIsReportedBeforeTheNextWriteIsTried) {
+  // A directory where the record file should be: no one, not even root, can open it for writing.
+  WriteFile("Kelpstone/downloadRecord/occupied", "x");
+  int reports = 0;
+  RememberPackage("Marlwood77301/game_1_0_0.zip", "m1", [&reports] {
+    ++reports;
+    // The player frees the file while the first report is shown: the second write succeeds.
+    std::filesystem::remove_all("Kelpstone/downloadRecord");
+  });
+  EXPECT_EQ(reports, 1);
+  ForgetDownloadRecord();
+  EXPECT_EQ(LoadDownloadRecord(),
+            (RecordMap{{"zipMd5", "m1"}, {"zipName", "Marlwood77301/game_1_0_0.zip"}}));
+}
+
+TEST_F(RememberPackageTest, AFileThatStaysBlockedIsReportedForBothKeys) {
+  WriteFile("Kelpstone/downloadRecord/occupied", "x");
+  int reports = 0;
+  RememberPackage("Marlwood77301/game_1_0_0.zip", "m1", [&reports] { ++reports; });
+  EXPECT_EQ(reports, 2);
+  EXPECT_EQ(DownloadRecordValue("zipMd5"), "m1");  // kept in memory for the rest of the run
 }

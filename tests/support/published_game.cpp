@@ -5,7 +5,7 @@
 #include "platform/md5.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/zip_builder.h"
-#include "update/version_strings.h"
+#include "core/strings.h"
 
 namespace testing_support {
 

@@ -47,21 +47,6 @@ TEST_F(FormsTest, SyncToOwnerFollowsTheMainWindow) {
   delete form;
 }
 
-TEST_F(FormsTest, TickCallsOnTickOnlyWhenSet) {
-  LabelForm* form = CreateLabelForm(nullptr, main);
-  form->Tick(0.5);  // nothing set: nothing happens
-  double seen = 0;
-  BaseForm* seenForm = nullptr;
-  form->onTick = [&](BaseForm* f, double seconds) {
-    seenForm = f;
-    seen = seconds;
-  };
-  form->Tick(0.25);
-  EXPECT_EQ(seenForm, form);
-  EXPECT_DOUBLE_EQ(seen, 0.25);
-  delete form;
-}
-
 TEST_F(FormsTest, AddSlice9ImageFormGivesANaturalSizeImageAndAppends) {
   SplashScreen splash;
   splash.mainWindow = main;

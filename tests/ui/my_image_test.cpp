@@ -136,9 +136,8 @@ TEST_F(ImageFactories, LoadTheEmbeddedArtworkAtItsNaturalSize) {
   const struct {
     int id;
     int width, height;
-  } art[] = {{kCloseButtonPng, 49, 49}, {kLogoPng, 153, 86},       {kUnusedPicturePng, 748, 200},
-             {kBannerPng, 261, 123},    {kBackgroundPng, 740, 328}, {kProgressFillPng, 18, 15},
-             {kProgressTrackPng, 35, 11}};
+  } art[] = {{kCloseButtonPng, 49, 49},  {kLogoPng, 153, 86},        {kBannerPng, 261, 123},
+             {kBackgroundPng, 740, 328}, {kProgressFillPng, 18, 15}, {kProgressTrackPng, 35, 11}};
   for (const auto& a : art) {
     MyImage* image = CreateImage(main, a.id, {3, 4, -1, -1});
     EXPECT_EQ(image->width, a.width) << a.id;

@@ -8,7 +8,7 @@
 #include <thread>
 #include <cstdlib>
 
-#include "app/constants.h"
+#include "core/layout.h"
 #include "fs/directory.h"
 #include "fs/download_record.h"
 #include "fs/text_file.h"

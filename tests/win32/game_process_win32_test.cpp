@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/game_launch.h"
+#include "install/game_processes.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "tests/support/temp_dir.h"
@@ -122,7 +123,7 @@ TEST_F(GameProcessWin32, WalkFindsTheGameByExactNameAndKillStopsOnlyIt) {
   });
   EXPECT_EQ(visited, 1);
 
-  KillGameProcesses();
+  KillGameProcesses("runa3D.exe");
   EXPECT_TRUE(WaitUntil([&] { return Pids("runa3D.exe").empty(); }));
   EXPECT_EQ(Pids("Runa3d.exe").size(), 1u);
 }

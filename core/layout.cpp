@@ -1,4 +1,4 @@
-#include "app/constants.h"
+#include "core/layout.h"
 
 #ifndef TIDEWAKE_BASE_URL
 #define TIDEWAKE_BASE_URL "https://downloads.example.invalid/PCDownload/sq1/"

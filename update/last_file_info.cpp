@@ -7,7 +7,6 @@
 #include "fs/text_file.h"
 #include "update/check.h"
 
-
 void Check::SaveLastFileInfo() {
   if (lastFileInfoPath.size() < 5 || lastFileInfoText.size() < 100) return;
   try {

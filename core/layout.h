@@ -1,6 +1,7 @@
 #pragma once
-// Process-wide names of the launcher. All local paths are relative to the working directory,
-// which the launcher never changes.
+// The launcher's names on disk and on the server, and the base URLs it fetches from: what every
+// layer needs, kept below all of them. Local paths are relative to the working directory, which
+// the launcher never changes.
 
 #include <string>
 #include <vector>

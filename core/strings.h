@@ -1,0 +1,13 @@
+#pragma once
+// Byte-string helpers for the documents, the record and the version names.
+
+#include <string>
+#include <vector>
+
+// Every occurrence of search (not empty) replaced; the inserted text is never searched again.
+std::string ReplaceAll(const std::string& source, const std::string& search,
+                       const std::string& replacement);
+
+// Skips leading delimiter characters, then cuts at every occurrence of the whole delimiter;
+// empty pieces are dropped.
+std::vector<std::string> SplitString(const std::string& text, const std::string& delimiter);
