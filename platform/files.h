@@ -1,5 +1,6 @@
 #pragma once
-// Files and directories, shaped after the Win32 "A" calls the launcher is specified against.
+// Files and directories, shaped after the Win32 "A" calls the Windows build makes: attribute
+// words, one directory level per call.
 // Paths are narrow strings in the platform's encoding (UTF-8 on Linux, the ANSI code page on
 // Windows), relative paths resolve against the working directory.
 
