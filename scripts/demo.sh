@@ -17,10 +17,7 @@ echo "== building the launcher against https://localhost:$port/PCDownload/sq1/"
 rm -rf "$work"
 mkdir -p "$work"
 scripts/make_test_pki.sh "$work/pki" >/dev/null
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIDEWAKE_BUILD_TESTS=OFF \
-  -DLAUNCHER_BASE_URL="https://localhost:$port/PCDownload/sq1/" \
-  -DLAUNCHER_CA_BUNDLE="$work/pki/ca.pem" >/dev/null
-cmake --build "$build" --target tidewake tidewake_sample_game >/dev/null
+build_loopback_launcher "$build" "$port" "$work/pki/ca.pem" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 echo "== publishing the sample game"
 mkdir -p "$work/www/PCDownload/sq1"

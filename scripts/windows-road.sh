@@ -36,11 +36,8 @@ mkdir -p "$work/player" "$work/www/PCDownload/sq1"
 scripts/make_test_pki.sh "$work/pki" >/dev/null
 scripts/build-windows-deps.sh >/dev/null
 # Wine maps the Linux root to drive Z:, and the CA path is opened by the Windows program.
-cmake -S . -B "$build" -G Ninja --toolchain cmake/mingw-w64-x86_64.cmake \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIDEWAKE_BUILD_TESTS=OFF \
-  -DLAUNCHER_BASE_URL="https://localhost:$port/PCDownload/sq1/" \
-  -DLAUNCHER_CA_BUNDLE="Z:$work/pki/ca.pem" >/dev/null
-cmake --build "$build" --target tidewake tidewake_sample_game >/dev/null
+build_loopback_launcher "$build" "$port" "Z:$work/pki/ca.pem" \
+  --toolchain cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 echo "== windows road: publishing the sample game"
 python3 demo/make_package.py "$build/demo/runa3D.exe" "$work/www/PCDownload/sq1" 1.0.0 8

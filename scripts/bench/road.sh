@@ -24,10 +24,7 @@ build="$root/build/bench-road-launcher"
 rm -rf "$work"
 mkdir -p "$work/www/PCDownload/sq1"
 scripts/make_test_pki.sh "$work/pki" >/dev/null
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTIDEWAKE_BUILD_TESTS=OFF \
-  -DLAUNCHER_BASE_URL="https://localhost:$port/PCDownload/sq1/" \
-  -DLAUNCHER_CA_BUNDLE="$work/pki/ca.pem" >/dev/null
-cmake --build "$build" --target tidewake tidewake_sample_game >/dev/null
+build_loopback_launcher "$build" "$port" "$work/pki/ca.pem" -DCMAKE_BUILD_TYPE=Release
 read -r zip_path md5 zip_bytes < <(python3 demo/make_package.py "$build/demo/runa3D.exe" \
   "$work/www/PCDownload/sq1" 1.0.0 "$package_mib" | tail -1)
 chmod -R a+rX "$work"
