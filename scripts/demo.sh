@@ -6,6 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
 source scripts/lib/loopback_server.sh
+source scripts/lib/xvfb.sh
 port="${DEMO_PORT:-48480}"
 work="$root/build/demo-run"
 build="$root/build/demo"
@@ -16,19 +17,15 @@ echo "== building the launcher against https://localhost:$port/PCDownload/sq1/"
 rm -rf "$work"
 mkdir -p "$work"
 scripts/make_test_pki.sh "$work/pki" >/dev/null
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIDEWAKE_BUILD_TESTS=OFF \
-  -DLAUNCHER_BASE_URL="https://localhost:$port/PCDownload/sq1/" \
-  -DLAUNCHER_CA_BUNDLE="$work/pki/ca.pem" >/dev/null
-cmake --build "$build" --target tidewake tidewake_sample_game >/dev/null
+build_loopback_launcher "$build" "$port" "$work/pki/ca.pem" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 echo "== publishing the sample game"
 mkdir -p "$work/www/PCDownload/sq1"
 python3 demo/make_package.py "$build/demo/runa3D.exe" "$work/www/PCDownload/sq1" 1.0.0 8
 nginx_pid=""
-xvfb_pid=""
 cleanup() {
   [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  stop_private_xvfb
 }
 trap cleanup EXIT
 start_loopback_server "$work" "$port"
@@ -36,13 +33,9 @@ start_loopback_server "$work" "$port"
 # A window when a display exists; otherwise under Xvfb when it is there (with a screenshot),
 # else headless.
 mode=headless
-if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+if x_display_usable; then
   mode=window
-elif command -v Xvfb >/dev/null; then
-  export DISPLAY=:97
-  Xvfb "$DISPLAY" -screen 0 1280x800x24 -noreset >/dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+elif command -v Xvfb >/dev/null && start_private_xvfb 1280x800x24; then
   mode=xvfb
 fi
 

@@ -8,6 +8,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+source scripts/lib/locale.sh
+source scripts/lib/wine_prefix.sh
+source scripts/lib/xvfb.sh
 stage_start=$(date +%s)
 step() { echo "== windows: $* ($(( $(date +%s) - stage_start )) s)"; }
 
@@ -23,55 +26,21 @@ cmake --preset mingw >/dev/null
 cmake --build --preset mingw
 
 # --- Wine: a prefix of our own under build/, made once under the locale the tests use ---------
-export LOCPATH=$root/build/locale
-export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 2>/dev/null
-export WINEPREFIX=$root/build/wine-prefix
-export WINEDEBUG=-all
-export WINEARCH=win64
-# No Mono or Gecko: the launcher needs neither, and their install prompts would wait forever.
-export WINEDLLOVERRIDES="mscoree,mshtml="
-if [ ! -f "$LOCPATH/zh_CN.UTF-8/LC_CTYPE" ]; then
-  mkdir -p "$LOCPATH"
-  localedef -i zh_CN -f UTF-8 "$LOCPATH/zh_CN.UTF-8" 2>/dev/null ||
-    [ -f "$LOCPATH/zh_CN.UTF-8/LC_CTYPE" ]
-fi
+use_private_locale "$root/build/locale" zh_CN.UTF-8 || exit 1
+use_wine_prefix "$root/build/wine-prefix"
 
-xvfb_pid=""
 cleanup() {
-  timeout -k 5 30 wineserver -k 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  stop_wineserver
+  stop_private_xvfb
 }
 trap cleanup EXIT
 
-# A free display of our own; -noreset keeps it up between the Wine programs.
-for n in $(seq 91 140); do
-  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-  Xvfb ":$n" -screen 0 1600x1000x24 -noreset -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-  if kill -0 "$xvfb_pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then
-    export DISPLAY=":$n"
-    break
-  fi
-  xvfb_pid=""
-done
-[ -n "${DISPLAY:-}" ] || { echo "no Xvfb display could be started" >&2; exit 1; }
+# A display of our own, kept up between the Wine programs.
+start_private_xvfb 1600x1000x24 || exit 1
 
-make_prefix() {
-  rm -rf "$WINEPREFIX"
-  timeout -k 10 180 wineboot -i >/dev/null 2>&1 || return 1
-  timeout -k 10 60 wineserver -w || return 1
-  # GDI+ finds no Chinese family of its own: the launcher's Song face is WenQuanYi Zen Hei.
-  for face in "宋体" "SimSun" "NSimSun"; do
-    timeout -k 10 60 wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ \
-      /d "WenQuanYi Zen Hei" /f >/dev/null 2>&1 || return 1
-  done
-  timeout -k 10 60 wineserver -w || return 1
-  date >"$WINEPREFIX/.tidewake-ready"
-}
-if [ ! -f "$WINEPREFIX/.tidewake-ready" ]; then
+if ! wine_prefix_ready; then
   step "Wine prefix"
-  make_prefix || make_prefix || { echo "the Wine prefix could not be made" >&2; exit 1; }
+  make_wine_prefix || exit 1
 fi
 
 step "Wine session"

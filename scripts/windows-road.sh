@@ -14,12 +14,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
 source scripts/lib/loopback_server.sh
+source scripts/lib/locale.sh
+source scripts/lib/wine_prefix.sh
+source scripts/lib/xvfb.sh
 port="${WINDOWS_ROAD_PORT:-48481}"
 work="$root/build/windows-road"
 build="$root/build/mingw-road"
-export LOCPATH="${LOCPATH:-$root/build/locale}"
-export WINEPREFIX="${WINEPREFIX:-$root/build/wine-prefix}"
-export WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="
+use_wine_prefix "${WINEPREFIX:-$root/build/wine-prefix}"
 
 fail() {
   echo "windows road: FAIL: $*"
@@ -27,11 +28,7 @@ fail() {
 }
 
 # The ANSI code page is 936 only under a Chinese locale; the Wine prefix is made under it too.
-if [ ! -f "$LOCPATH/zh_CN.UTF-8/LC_CTYPE" ]; then
-  mkdir -p "$LOCPATH"
-  localedef -i zh_CN -f UTF-8 "$LOCPATH/zh_CN.UTF-8" 2>/dev/null || [ -f "$LOCPATH/zh_CN.UTF-8/LC_CTYPE" ]
-fi
-export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 2>/dev/null
+use_private_locale "${LOCPATH:-$root/build/locale}" zh_CN.UTF-8 || fail "no zh_CN.UTF-8 locale"
 
 echo "== windows road: building the launcher against https://localhost:$port/PCDownload/sq1/"
 rm -rf "$work"
@@ -39,49 +36,26 @@ mkdir -p "$work/player" "$work/www/PCDownload/sq1"
 scripts/make_test_pki.sh "$work/pki" >/dev/null
 scripts/build-windows-deps.sh >/dev/null
 # Wine maps the Linux root to drive Z:, and the CA path is opened by the Windows program.
-cmake -S . -B "$build" -G Ninja --toolchain cmake/mingw-w64-x86_64.cmake \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIDEWAKE_BUILD_TESTS=OFF \
-  -DLAUNCHER_BASE_URL="https://localhost:$port/PCDownload/sq1/" \
-  -DLAUNCHER_CA_BUNDLE="Z:$work/pki/ca.pem" >/dev/null
-cmake --build "$build" --target tidewake tidewake_sample_game >/dev/null
+build_loopback_launcher "$build" "$port" "Z:$work/pki/ca.pem" \
+  --toolchain cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 echo "== windows road: publishing the sample game"
 python3 demo/make_package.py "$build/demo/runa3D.exe" "$work/www/PCDownload/sq1" 1.0.0 8
 nginx_pid=""
-xvfb_pid=""
 cleanup() {
   [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null || true
-  timeout 30 wineserver -k 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  stop_wineserver
+  stop_private_xvfb
 }
 trap cleanup EXIT
 start_loopback_server "$work" "$port"
 
-if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
-  for n in $(seq 141 190); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1280x800x24 -noreset -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$n"
-    for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-    break
-  done
-fi
-xdpyinfo >/dev/null 2>&1 || fail "no X display"
+x_display_usable || start_private_xvfb 1280x800x24 || fail "no X display"
 read -r screen_w screen_h < <(xdpyinfo | sed -n 's/^ *dimensions: *\([0-9]*\)x\([0-9]*\) pixels.*/\1 \2/p' | head -1)
 
-if [ ! -f "$WINEPREFIX/.tidewake-ready" ]; then
+if ! wine_prefix_ready; then
   echo "== windows road: creating the Wine prefix $WINEPREFIX"
-  rm -rf "$WINEPREFIX"
-  timeout 180 wineboot -i >/dev/null 2>&1
-  timeout 60 wineserver -w
-  # GDI+ finds no Chinese family under Wine: the labels' Song face becomes WenQuanYi Zen Hei.
-  for face in "宋体" "SimSun" "NSimSun"; do
-    timeout 60 wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ \
-      /d "WenQuanYi Zen Hei" /f >/dev/null 2>&1
-  done
-  timeout 60 wineserver -w
-  date >"$WINEPREFIX/.tidewake-ready"
+  make_wine_prefix || fail "the Wine prefix could not be made"
 fi
 
 # Runs the launcher in the player's folder. With a screenshot folder, the screen is photographed

@@ -14,6 +14,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 root="$(pwd)"
 source scripts/lib/loopback_server.sh
+source scripts/lib/xvfb.sh
 runs="${1:-5}"
 package_mib="${2:-512}"
 port=48482
@@ -23,15 +24,16 @@ build="$root/build/bench-road-launcher"
 rm -rf "$work"
 mkdir -p "$work/www/PCDownload/sq1"
 scripts/make_test_pki.sh "$work/pki" >/dev/null
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTIDEWAKE_BUILD_TESTS=OFF \
-  -DLAUNCHER_BASE_URL="https://localhost:$port/PCDownload/sq1/" \
-  -DLAUNCHER_CA_BUNDLE="$work/pki/ca.pem" >/dev/null
-cmake --build "$build" --target tidewake tidewake_sample_game >/dev/null
+build_loopback_launcher "$build" "$port" "$work/pki/ca.pem" -DCMAKE_BUILD_TYPE=Release
 read -r zip_path md5 zip_bytes < <(python3 demo/make_package.py "$build/demo/runa3D.exe" \
   "$work/www/PCDownload/sq1" 1.0.0 "$package_mib" | tail -1)
 chmod -R a+rX "$work"
 nginx_pid=""
-trap '[ -n "$nginx_pid" ] && kill $nginx_pid 2>/dev/null || true' EXIT
+cleanup() {
+  [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null || true
+  stop_private_xvfb
+}
+trap cleanup EXIT
 start_loopback_server "$work" "$port"
 
 now() { date +%s.%N; }
@@ -66,13 +68,8 @@ for i in $(seq "$runs"); do
   game_times+=("$(python3 "$timer" "$work/player/Kelpstone" game_received.txt -- ./runa3D.exe bench)")
 done
 display_times=()
-if command -v Xvfb >/dev/null; then
-  display=":$((port % 1000 + 100))"
-  Xvfb "$display" -noreset -screen 0 1920x1080x24 >/dev/null 2>&1 &
-  xvfb_pid=$!
-  trap 'kill $nginx_pid $xvfb_pid 2>/dev/null || true' EXIT
-  sleep 1
-  for i in $(seq "$runs"); do display_times+=("$(launch "$work/player" "$display")"); done
+if command -v Xvfb >/dev/null && start_private_xvfb 1920x1080x24; then
+  for i in $(seq "$runs"); do display_times+=("$(launch "$work/player" "$DISPLAY")"); done
 fi
 
 update=$(printf '%s\n' "${update_times[@]}" | median)

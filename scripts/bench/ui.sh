@@ -8,6 +8,7 @@
 #   scripts/bench.sh ui [SECONDS] [--headless]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+source scripts/lib/xvfb.sh
 seconds="${1:-10}"
 mode="${2:-}"
 
@@ -18,14 +19,8 @@ bench=build/default/tests/tidewake_ui_bench
 echo "== composition (mean of 200)"
 "$bench" compose 200
 
-xvfb_pid=""
-cleanup() { [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true; }
-trap cleanup EXIT
-if [ "$mode" != "--headless" ] && command -v Xvfb >/dev/null; then
-  exec 3< <(Xvfb -displayfd 1 -noreset -nolisten tcp -screen 0 1280x800x24 2>/dev/null & echo $!)
-  read -r xvfb_pid <&3
-  read -r display_number <&3
-  export DISPLAY=":$display_number"
+trap stop_private_xvfb EXIT
+if [ "$mode" != "--headless" ] && command -v Xvfb >/dev/null && start_private_xvfb 1280x800x24; then
   echo "== frame loop on Xvfb $DISPLAY (GTK backend, no compositor: shape mask)"
 else
   mode="--headless"
