@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/launcher_main.h"
 #include "platform/process.h"
+#include "platform/program_main.h"
 #include "platform/win32/wide_text.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
