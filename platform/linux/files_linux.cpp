@@ -16,13 +16,6 @@ uint32_t FileAttributes(const std::string& path) {
   return S_ISDIR(st.st_mode) ? kFileAttributeDirectory : kFileAttributeNormal;
 }
 
-bool PathExists(const std::string& path) { return FileAttributes(path) != kInvalidFileAttributes; }
-
-bool DirectoryExists(const std::string& path) {
-  const uint32_t attributes = FileAttributes(path);
-  return attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) != 0;
-}
-
 uint64_t FileSize(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return 0;

@@ -11,13 +11,6 @@ uint32_t FileAttributes(const std::string& path) {
   return ::GetFileAttributesA(path.c_str());
 }
 
-bool PathExists(const std::string& path) { return FileAttributes(path) != kInvalidFileAttributes; }
-
-bool DirectoryExists(const std::string& path) {
-  const uint32_t attributes = FileAttributes(path);
-  return attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) != 0;
-}
-
 uint64_t FileSize(const std::string& path) {
   const HANDLE file = ::CreateFileA(path.c_str(), FILE_READ_EA, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, 0, nullptr);
