@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <mutex>
 
 #include "platform/process.h"
 
@@ -58,9 +57,6 @@ std::string ExecutableName(const std::string& pidDir, const std::string& comm) {
   const std::string base = slash == std::string::npos ? argv0 : argv0.substr(slash + 1);
   return base.empty() ? comm : base;
 }
-
-std::mutex argumentsMutex;
-std::vector<std::string> programArguments;
 
 }  // namespace
 
@@ -137,16 +133,9 @@ bool StartProcess(const std::string& commandLine, const std::string& directory) 
   return error == 0;
 }
 
-std::vector<std::string> ProgramArguments() {
-  std::lock_guard lock(argumentsMutex);
-  return programArguments;
-}
+// Only main's own arguments count here, and main hands them over before anything asks.
+std::vector<std::string> ArgumentsFromSystem() { return {}; }
 
 void IgnoreBrokenPipes() { ::signal(SIGPIPE, SIG_IGN); }
-
-void SetProgramArguments(int argc, char** argv) {
-  std::lock_guard lock(argumentsMutex);
-  programArguments.assign(argv + (argc > 0 ? 1 : 0), argv + argc);
-}
 
 }  // namespace platform

@@ -5,30 +5,21 @@
 #include <shellapi.h>
 #include <tlhelp32.h>
 
-#include <mutex>
-
 #include "platform/process.h"
+#include "platform/win32/command_line.h"
 #include "platform/win32/wide_text.h"
 
 namespace platform {
-namespace {
 
-std::mutex argumentsMutex;
-bool argumentsSet = false;
-std::vector<std::string> programArguments;
-
-// The wide argument vector as the runtime parses it, each argument in the ANSI code page.
-std::vector<std::string> ArgumentsFromCommandLine() {
+std::vector<std::string> CommandLineArguments() {
   std::vector<std::string> arguments;
   int count = 0;
   LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
   if (wide == nullptr) return arguments;
-  for (int i = 1; i < count; ++i) arguments.push_back(WideToAnsi(wide[i]));
+  for (int i = 0; i < count; ++i) arguments.push_back(WideToAnsi(wide[i]));
   ::LocalFree(wide);
   return arguments;
 }
-
-}  // namespace
 
 std::vector<ProcessEntry> SnapshotProcesses() {
   std::vector<ProcessEntry> entries;
@@ -66,18 +57,11 @@ bool StartProcess(const std::string& commandLine, const std::string& directory) 
   return true;
 }
 
-std::vector<std::string> ProgramArguments() {
-  {
-    std::lock_guard lock(argumentsMutex);
-    if (argumentsSet) return programArguments;
-  }
-  return ArgumentsFromCommandLine();
-}
-
-void SetProgramArguments(int argc, char** argv) {
-  std::lock_guard lock(argumentsMutex);
-  programArguments.assign(argv + (argc > 0 ? 1 : 0), argv + argc);
-  argumentsSet = true;
+// A program whose entry point is not ours (a test suite) still has the command line to ask.
+std::vector<std::string> ArgumentsFromSystem() {
+  std::vector<std::string> arguments = CommandLineArguments();
+  if (!arguments.empty()) arguments.erase(arguments.begin());
+  return arguments;
 }
 
 // Windows has no SIGPIPE: a write to a closed socket fails with an error code.
