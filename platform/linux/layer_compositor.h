@@ -24,8 +24,6 @@ struct WindowObject {
   // Where the last composition laid this overlay, relative to the main window.
   int32_t composedDx = 0;
   int32_t composedDy = 0;
-  // When the window was last given a surface (a running count); orders its paint messages.
-  uint64_t presentedSerial = 0;
 };
 
 class LayerCompositor {
