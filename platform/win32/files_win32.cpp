@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/files.h"
+#include "platform/win32/file_time.h"
 
 namespace platform {
 
@@ -25,9 +26,7 @@ uint64_t FileSize(const std::string& path) {
 std::optional<int64_t> LastWriteTimeMs(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
-  const int64_t ticks = (static_cast<int64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-                        static_cast<int64_t>(data.ftLastWriteTime.dwLowDateTime);
-  return (ticks - 116444736000000000LL) / 10000;
+  return FileTimeToUnixMs(data.ftLastWriteTime);
 }
 
 std::vector<DirEntry> ListDirectory(const std::string& dir) {
