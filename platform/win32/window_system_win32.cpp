@@ -18,13 +18,13 @@
 #include "platform/paint_fairness.h"
 #include "platform/win32/gdiplus_surface.h"
 #include "platform/window_system.h"
+#include "resources/resource_ids.h"
 
 namespace platform {
 namespace {
 
 constexpr wchar_t kFormClassName[] = L"BaseForm";
 constexpr wchar_t kTaskClassName[] = L"TidewakeTasks";
-constexpr int kIconResource = 108;
 // The caption drag: SC_MOVE with HTCAPTION in its low bits.
 constexpr WPARAM kDragCommand = 0xF012;
 constexpr UINT kRunTaskMessage = WM_APP + 1;
