@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/win32/gdiplus_surface.h"
+#include "platform/win32/wide_text.h"
 
 using namespace Gdiplus::DllExports;
 
@@ -12,15 +13,11 @@ namespace {
 
 bool Empty(const RectF& r) { return !(r.width > 0) || !(r.height > 0); }
 
-// Narrow text in the process's ANSI code page to UTF-16, up to the first zero unit.
-std::wstring AnsiToWide(std::string_view text) {
-  if (text.empty()) return {};
-  const int needed =
-      MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  if (needed <= 0) return {};
-  std::wstring wide(static_cast<size_t>(needed) + 1, L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), needed);
-  wide.resize(wide.find(L'\0'));
+// Only what comes before a zero unit is drawn, as if the text were a C string.
+std::wstring AnsiToWideUpToZero(std::string_view text) {
+  std::wstring wide = AnsiToWide(text);
+  const size_t zero = wide.find(L'\0');
+  if (zero != std::wstring::npos) wide.resize(zero);
   return wide;
 }
 
@@ -96,8 +93,8 @@ void GdiplusSurface::DrawString(std::string_view gbkText, float x, float y,
                                 std::string_view gbkFamily, float pixelSize, int32_t style,
                                 uint32_t argb) {
   if (graphics_ == nullptr || gbkText.empty() || !(pixelSize > 0)) return;
-  const std::wstring text = AnsiToWide(gbkText);
-  const std::wstring familyName = AnsiToWide(gbkFamily);
+  const std::wstring text = AnsiToWideUpToZero(gbkText);
+  const std::wstring familyName = AnsiToWideUpToZero(gbkFamily);
   if (text.empty()) return;
   Gdiplus::GpFontFamily* family = nullptr;
   if (GdipCreateFontFamilyFromName(familyName.c_str(), nullptr, &family) != Gdiplus::Ok) return;

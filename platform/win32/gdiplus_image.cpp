@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/win32/gdiplus_surface.h"
+#include "platform/win32/wide_text.h"
 
 using namespace Gdiplus::DllExports;
 
@@ -15,16 +16,6 @@ namespace {
 
 // The GDI+ codec that writes PNG files.
 constexpr CLSID kPngEncoder = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x75, 0xae, 0x2e}};
-
-std::wstring WidePath(const std::string& path) {
-  const int needed = MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()),
-                                         nullptr, 0);
-  std::wstring wide(static_cast<size_t>(needed), L'\0');
-  if (needed > 0) {
-    MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), wide.data(), needed);
-  }
-  return wide;
-}
 
 }  // namespace
 
@@ -95,7 +86,7 @@ PixelBuffer StraightPixels(const uint32_t* premultiplied, int32_t width, int32_t
 PixelBuffer ReadPngFile(const std::string& path) {
   PixelBuffer pixels;
   Gdiplus::GpBitmap* bitmap = nullptr;
-  if (GdipCreateBitmapFromFile(WidePath(path).c_str(), &bitmap) != Gdiplus::Ok) return pixels;
+  if (GdipCreateBitmapFromFile(AnsiToWide(path).c_str(), &bitmap) != Gdiplus::Ok) return pixels;
   UINT width = 0, height = 0;
   GdipGetImageWidth(bitmap, &width);
   GdipGetImageHeight(bitmap, &height);
@@ -126,7 +117,7 @@ bool WritePngFile(const PixelBuffer& pixels, const std::string& path) {
     return false;
   }
   const bool written =
-      GdipSaveImageToFile(bitmap, WidePath(path).c_str(), &kPngEncoder, nullptr) == Gdiplus::Ok;
+      GdipSaveImageToFile(bitmap, AnsiToWide(path).c_str(), &kPngEncoder, nullptr) == Gdiplus::Ok;
   GdipDisposeImage(bitmap);
   return written;
 }

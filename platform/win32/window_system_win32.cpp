@@ -17,6 +17,7 @@
 
 #include "platform/paint_fairness.h"
 #include "platform/win32/gdiplus_surface.h"
+#include "platform/win32/wide_text.h"
 #include "platform/window_system.h"
 #include "resources/resource_ids.h"
 
@@ -31,16 +32,6 @@ constexpr UINT kRunTaskMessage = WM_APP + 1;
 
 HWND Hwnd(WindowHandle window) { return reinterpret_cast<HWND>(window); }
 WindowHandle Handle(HWND hwnd) { return reinterpret_cast<WindowHandle>(hwnd); }
-
-std::wstring AnsiToWide(const std::string& text) {
-  const int needed =
-      MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(needed > 0 ? needed : 0), L'\0');
-  if (needed > 0) {
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), needed);
-  }
-  return wide;
-}
 
 class Win32WindowSystem;
 // The window procedure is a plain function; it reaches the one window system through this.
