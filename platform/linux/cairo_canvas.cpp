@@ -10,8 +10,6 @@
 namespace platform {
 namespace {
 
-bool Empty(const RectF& r) { return !(r.width > 0) || !(r.height > 0); }
-
 // The pattern that maps the source rectangle of the image onto the destination rectangle (given
 // in the coordinates of the surface drawn on). Padding the edges keeps the bilinear filter from
 // pulling in pixels from outside the source rectangle, so nine-slice pieces do not bleed.
@@ -72,7 +70,7 @@ void ApplyColorMatrix(cairo_surface_t* surface, uint32_t argb) {
 void CairoSurface::DrawImage(const Image& image, const RectF& destination, const RectF& source,
                              uint32_t argb) {
   cairo_surface_t* pixels = static_cast<const CairoImage&>(image).surface();
-  if (pixels == nullptr || Empty(destination) || Empty(source) || (argb >> 24) == 0) return;
+  if (pixels == nullptr || !HasArea(destination) || !HasArea(source) || (argb >> 24) == 0) return;
   cairo_surface_t* piece =
       cairo_surface_create_for_rectangle(pixels, source.x, source.y, source.width, source.height);
 

@@ -11,8 +11,6 @@ using namespace Gdiplus::DllExports;
 namespace platform {
 namespace {
 
-bool Empty(const RectF& r) { return !(r.width > 0) || !(r.height > 0); }
-
 // Only what comes before a zero unit is drawn, as if the text were a C string.
 std::wstring AnsiToWideUpToZero(std::string_view text) {
   std::wstring wide = AnsiToWide(text);
@@ -70,7 +68,9 @@ PixelBuffer GdiplusSurface::ReadPixels() const {
 void GdiplusSurface::DrawImage(const Image& image, const RectF& destination, const RectF& source,
                                uint32_t argb) {
   Gdiplus::GpImage* native = static_cast<const GdiplusImage&>(image).native();
-  if (graphics_ == nullptr || native == nullptr || Empty(destination) || Empty(source)) return;
+  if (graphics_ == nullptr || native == nullptr || !HasArea(destination) || !HasArea(source)) {
+    return;
+  }
   // A diagonal matrix: each channel scaled by its byte of the colour; opaque white is the
   // identity.
   Gdiplus::ColorMatrix matrix{};
