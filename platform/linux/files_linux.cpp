@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <climits>
 
+#include "platform/linux/unique_fd.h"
+
 namespace platform {
 
 uint32_t FileAttributes(const std::string& path) {
@@ -17,12 +19,11 @@ uint32_t FileAttributes(const std::string& path) {
 }
 
 uint64_t FileSize(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return 0;
+  const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file) return 0;
   struct stat st {};
-  const bool ok = ::fstat(fd, &st) == 0;
-  ::close(fd);
-  return ok ? static_cast<uint64_t>(st.st_size) : 0;
+  if (::fstat(file.get(), &st) != 0) return 0;
+  return static_cast<uint64_t>(st.st_size);
 }
 
 std::optional<int64_t> LastWriteTimeMs(const std::string& path) {
@@ -33,16 +34,15 @@ std::optional<int64_t> LastWriteTimeMs(const std::string& path) {
 
 std::vector<DirEntry> ListDirectory(const std::string& dir) {
   std::vector<DirEntry> entries;
-  DIR* handle = ::opendir(dir.empty() ? "." : dir.c_str());
+  const UniqueDir handle(::opendir(dir.empty() ? "." : dir.c_str()));
   if (handle == nullptr) return entries;
-  while (const dirent* entry = ::readdir(handle)) {
+  while (const dirent* entry = ::readdir(handle.get())) {
     DirEntry item;
     item.name = entry->d_name;
     const std::string full = dir + kPathSeparator + item.name;
     item.attributes = FileAttributes(full);
     entries.push_back(std::move(item));
   }
-  ::closedir(handle);
   return entries;
 }
 
