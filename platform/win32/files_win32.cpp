@@ -4,6 +4,7 @@
 
 #include "platform/files.h"
 #include "platform/win32/file_time.h"
+#include "platform/win32/unique_handle.h"
 
 namespace platform {
 
@@ -13,13 +14,12 @@ uint32_t FileAttributes(const std::string& path) {
 }
 
 uint64_t FileSize(const std::string& path) {
-  const HANDLE file = ::CreateFileA(path.c_str(), FILE_READ_EA, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return 0;
+  const UniqueFileHandle file(::CreateFileA(path.c_str(), FILE_READ_EA, FILE_SHARE_READ, nullptr,
+                                            OPEN_EXISTING, 0, nullptr));
+  if (!file) return 0;
   DWORD high = 0;
-  const DWORD low = ::GetFileSize(file, &high);
+  const DWORD low = ::GetFileSize(file.get(), &high);
   const bool failed = low == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR;
-  ::CloseHandle(file);
   return failed ? 0 : (static_cast<uint64_t>(high) << 32) | low;
 }
 
@@ -35,12 +35,11 @@ std::vector<DirEntry> ListDirectory(const std::string& dir) {
   if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/') pattern += '\\';
   pattern += '*';
   WIN32_FIND_DATAA found{};
-  const HANDLE search = ::FindFirstFileA(pattern.c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return entries;
+  const UniqueFindHandle search(::FindFirstFileA(pattern.c_str(), &found));
+  if (!search) return entries;
   do {
     entries.push_back(DirEntry{found.cFileName, found.dwFileAttributes});
-  } while (::FindNextFileA(search, &found));
-  ::FindClose(search);
+  } while (::FindNextFileA(search.get(), &found));
   return entries;
 }
 
