@@ -11,6 +11,14 @@
 #include "platform/linux/unique_fd.h"
 
 namespace platform {
+namespace {
+
+// An open InputFile holds its descriptor as fd + 1: descriptor 0 must not be the null that means
+// closed.
+void* HandleOf(int fd) { return reinterpret_cast<void*>(static_cast<intptr_t>(fd) + 1); }
+int DescriptorOf(void* handle) { return static_cast<int>(reinterpret_cast<intptr_t>(handle) - 1); }
+
+}  // namespace
 
 uint32_t FileAttributes(const std::string& path) {
   struct stat st {};
@@ -72,38 +80,33 @@ std::string WorkingDirectory() {
 
 int LastErrorCode() { return errno; }
 
-InputFile::~InputFile() { Close(); }
+void InputFile::Closer::operator()(void* handle) const { ::close(DescriptorOf(handle)); }
 
 bool InputFile::Open(const std::string& path) {
   Close();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file) return false;
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+  if (::fstat(file.get(), &st) != 0 || S_ISDIR(st.st_mode)) {
+    // The caller reads the reason from errno, which must outlive the close.
     const int saved = S_ISDIR(st.st_mode) ? EISDIR : errno;
-    ::close(fd);
+    file.reset();
     errno = saved;
     return false;
   }
-  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-  handle_ = reinterpret_cast<void*>(static_cast<intptr_t>(fd) + 1);
+  ::posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+  handle_.reset(HandleOf(file.release()));
   return true;
 }
 
 int64_t InputFile::Read(void* buffer, size_t size) {
   if (handle_ == nullptr) return -1;
-  const int fd = static_cast<int>(reinterpret_cast<intptr_t>(handle_) - 1);
+  const int fd = DescriptorOf(handle_.get());
   for (;;) {
     const ssize_t n = ::read(fd, buffer, size);
     if (n >= 0) return n;
     if (errno != EINTR) return -1;
   }
-}
-
-void InputFile::Close() {
-  if (handle_ == nullptr) return;
-  ::close(static_cast<int>(reinterpret_cast<intptr_t>(handle_) - 1));
-  handle_ = nullptr;
 }
 
 }  // namespace platform

@@ -71,14 +71,14 @@ std::string WorkingDirectory() {
 
 int LastErrorCode() { return static_cast<int>(::GetLastError()); }
 
-InputFile::~InputFile() { Close(); }
+void InputFile::Closer::operator()(void* handle) const { ::CloseHandle(handle); }
 
 bool InputFile::Open(const std::string& path) {
   Close();
-  const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  handle_ = file;
+  UniqueFileHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file) return false;
+  handle_.reset(file.release());
   return true;
 }
 
@@ -86,14 +86,8 @@ int64_t InputFile::Read(void* buffer, size_t size) {
   if (handle_ == nullptr) return -1;
   const DWORD wanted = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
   DWORD read = 0;
-  if (!::ReadFile(static_cast<HANDLE>(handle_), buffer, wanted, &read, nullptr)) return -1;
+  if (!::ReadFile(handle_.get(), buffer, wanted, &read, nullptr)) return -1;
   return read;
-}
-
-void InputFile::Close() {
-  if (handle_ == nullptr) return;
-  ::CloseHandle(static_cast<HANDLE>(handle_));
-  handle_ = nullptr;
 }
 
 }  // namespace platform
