@@ -4,6 +4,8 @@
 // handle meant to outlive its owner leaves through release(), with a comment saying why.
 
 #include <windows.h>
+// windows.h first.
+#include <unknwn.h>
 
 #include <memory>
 #include <utility>
@@ -65,11 +67,80 @@ struct FindHandleTraits {
 };
 using UniqueFindHandle = UniqueHandle<FindHandleTraits>;
 
+struct GlobalMemoryTraits {
+  using Value = HGLOBAL;
+  static Value Invalid() { return nullptr; }
+  static void Close(Value memory) { ::GlobalFree(memory); }
+};
+using UniqueGlobalMemory = UniqueHandle<GlobalMemoryTraits>;
+
+// A device context of our own making (CreateCompatibleDC).
+struct MemoryDcTraits {
+  using Value = HDC;
+  static Value Invalid() { return nullptr; }
+  static void Close(Value dc) { ::DeleteDC(dc); }
+};
+using UniqueMemoryDc = UniqueHandle<MemoryDcTraits>;
+
+// The screen's device context (GetDC of no window), which is released, not deleted.
+struct ScreenDcTraits {
+  using Value = HDC;
+  static Value Invalid() { return nullptr; }
+  static void Close(Value dc) { ::ReleaseDC(nullptr, dc); }
+};
+using UniqueScreenDc = UniqueHandle<ScreenDcTraits>;
+
+// Bitmaps, brushes, fonts and other GDI objects.
+template <typename Object>
+struct GdiObjectTraits {
+  using Value = Object;
+  static Value Invalid() { return nullptr; }
+  static void Close(Value object) { ::DeleteObject(object); }
+};
+template <typename Object>
+using UniqueGdiObject = UniqueHandle<GdiObjectTraits<Object>>;
+
+// An object selected into a device context until the selection ends, when whatever was selected
+// before comes back: a device context must not be deleted with our objects still in it.
+class SelectedObject {
+ public:
+  SelectedObject() = default;
+  SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(::SelectObject(dc, object)) {}
+  ~SelectedObject() {
+    if (dc_ != nullptr && previous_ != nullptr) ::SelectObject(dc_, previous_);
+  }
+  SelectedObject(SelectedObject&& other) noexcept
+      : dc_(std::exchange(other.dc_, nullptr)),
+        previous_(std::exchange(other.previous_, nullptr)) {}
+  SelectedObject& operator=(SelectedObject&& other) noexcept {
+    SelectedObject(std::move(other)).Swap(*this);
+    return *this;
+  }
+  SelectedObject(const SelectedObject&) = delete;
+  SelectedObject& operator=(const SelectedObject&) = delete;
+
+ private:
+  void Swap(SelectedObject& other) noexcept {
+    std::swap(dc_, other.dc_);
+    std::swap(previous_, other.previous_);
+  }
+
+  HDC dc_ = nullptr;
+  HGDIOBJ previous_ = nullptr;
+};
+
 // Memory the system allocated with LocalAlloc for us to free (CommandLineToArgvW's vector).
 struct LocalFreeDeleter {
   void operator()(void* memory) const { ::LocalFree(memory); }
 };
 template <typename T>
 using UniqueLocalPtr = std::unique_ptr<T, LocalFreeDeleter>;
+
+// A COM interface pointer whose reference is ours.
+struct ComReleaser {
+  void operator()(IUnknown* object) const { object->Release(); }
+};
+template <typename Interface>
+using ComPtr = std::unique_ptr<Interface, ComReleaser>;
 
 }  // namespace platform

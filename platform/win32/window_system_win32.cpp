@@ -145,14 +145,13 @@ class Win32WindowSystem : public WindowSystem {
     content->FinishDrawing();
     if (content->dc() != nullptr) {
       const Rect rect = WindowRect(window);
-      HDC screen = GetDC(nullptr);
+      const UniqueScreenDc screen(GetDC(nullptr));
       POINT destination{rect.x, rect.y};
       SIZE size{content->Width(), content->Height()};
       POINT origin{0, 0};
       BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-      UpdateLayeredWindow(Hwnd(window), screen, &destination, &size, content->dc(), &origin, 0,
-                          &blend, ULW_ALPHA);
-      ReleaseDC(nullptr, screen);
+      UpdateLayeredWindow(Hwnd(window), screen.get(), &destination, &size, content->dc(), &origin,
+                          0, &blend, ULW_ALPHA);
     }
     // Kept only so that the composed splash can be read back; a layered window's pixels cannot
     // be asked from the system.
