@@ -29,7 +29,6 @@ struct WindowObject {
 class LayerCompositor {
  public:
   LayerCompositor() = default;
-  ~LayerCompositor();
   LayerCompositor(const LayerCompositor&) = delete;
   LayerCompositor& operator=(const LayerCompositor&) = delete;
 
@@ -46,7 +45,7 @@ class LayerCompositor {
   // The main window's size, its layer with the overlays laid over it. Null without a main window.
   // Only the part that changed since the last call is recomposed.
   cairo_surface_t* Compose();
-  cairo_surface_t* composed() const { return composed_; }
+  cairo_surface_t* composed() const { return composed_.get(); }
   // The part of the composed surface the last Compose changed (empty when none).
   const Rect& lastDamage() const { return lastDamage_; }
 
@@ -59,7 +58,7 @@ class LayerCompositor {
   // What changed since the last composition, in the main window's client pixels.
   Rect damage_;
   Rect lastDamage_;
-  cairo_surface_t* composed_ = nullptr;
+  CairoPtr<cairo_surface_t> composed_;
 };
 
 }  // namespace platform
