@@ -4,7 +4,7 @@
 
 #include "app/frame_loop.h"
 #include "app/launcher_app.h"
-#include "app/launcher_main.h"
+#include "platform/program_main.h"
 #include "platform/process.h"
 #include "platform/process_exit.h"
 #include "platform/single_instance.h"

@@ -15,6 +15,9 @@ struct RectF {
   float x = 0, y = 0, width = 0, height = 0;
 };
 
+// Drawing into or from a rectangle without area draws nothing (a NaN size has none either).
+inline bool HasArea(const RectF& r) { return r.width > 0 && r.height > 0; }
+
 // Straight (not premultiplied) ARGB pixels, row by row, for checks and screenshots.
 struct PixelBuffer {
   int32_t width = 0;

@@ -5,6 +5,7 @@
 // Windows), relative paths resolve against the working directory.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -61,19 +62,19 @@ int LastErrorCode();
 // A file opened for sequential binary reading, closed when it goes out of scope.
 class InputFile {
  public:
-  InputFile() = default;
-  ~InputFile();
-  InputFile(const InputFile&) = delete;
-  InputFile& operator=(const InputFile&) = delete;
-
   bool Open(const std::string& path);  // CreateFileA, GENERIC_READ, FILE_SHARE_READ
   // Reads up to size bytes; the count read, 0 at the end, -1 on failure.
   int64_t Read(void* buffer, size_t size);
-  void Close();
+  void Close() { handle_.reset(); }
   bool IsOpen() const { return handle_ != nullptr; }
 
  private:
-  void* handle_ = nullptr;
+  // Each backend closes its own kind of handle.
+  struct Closer {
+    void operator()(void* handle) const;
+  };
+  // The backend's file handle, never null while open.
+  std::unique_ptr<void, Closer> handle_;
 };
 
 }  // namespace platform

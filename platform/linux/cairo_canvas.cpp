@@ -10,38 +10,33 @@
 namespace platform {
 namespace {
 
-bool Empty(const RectF& r) { return !(r.width > 0) || !(r.height > 0); }
-
 // The pattern that maps the source rectangle of the image onto the destination rectangle (given
 // in the coordinates of the surface drawn on). Padding the edges keeps the bilinear filter from
 // pulling in pixels from outside the source rectangle, so nine-slice pieces do not bleed.
-cairo_pattern_t* PiecePattern(cairo_surface_t* piece, const RectF& destination,
-                              const RectF& source) {
-  cairo_pattern_t* pattern = cairo_pattern_create_for_surface(piece);
-  cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
-  cairo_pattern_set_filter(pattern, CAIRO_FILTER_BILINEAR);
+CairoPtr<cairo_pattern_t> PiecePattern(cairo_surface_t* piece, const RectF& destination,
+                                       const RectF& source) {
+  CairoPtr<cairo_pattern_t> pattern(cairo_pattern_create_for_surface(piece));
+  cairo_pattern_set_extend(pattern.get(), CAIRO_EXTEND_PAD);
+  cairo_pattern_set_filter(pattern.get(), CAIRO_FILTER_BILINEAR);
   cairo_matrix_t m;
   cairo_matrix_init_scale(&m, source.width / destination.width,
                           source.height / destination.height);
   cairo_matrix_translate(&m, -destination.x, -destination.y);
-  cairo_pattern_set_matrix(pattern, &m);
+  cairo_pattern_set_matrix(pattern.get(), &m);
   return pattern;
 }
 
 }  // namespace
 
 CairoSurface::CairoSurface(int32_t width, int32_t height)
-    : width_(width < 0 ? 0 : width), height_(height < 0 ? 0 : height) {
-  surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width_, height_);
-  cr_ = cairo_create(surface_);
-}
+    : width_(width < 0 ? 0 : width),
+      height_(height < 0 ? 0 : height),
+      surface_(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width_, height_)),
+      cr_(cairo_create(surface_.get())) {}
 
-CairoSurface::~CairoSurface() {
-  cairo_destroy(cr_);
-  cairo_surface_destroy(surface_);
-}
+CairoSurface::~CairoSurface() = default;
 
-PixelBuffer CairoSurface::ReadPixels() const { return PixelsOf(surface_); }
+PixelBuffer CairoSurface::ReadPixels() const { return PixelsOf(surface_.get()); }
 
 void ApplyColorMatrix(cairo_surface_t* surface, uint32_t argb) {
   cairo_surface_flush(surface);
@@ -72,17 +67,16 @@ void ApplyColorMatrix(cairo_surface_t* surface, uint32_t argb) {
 void CairoSurface::DrawImage(const Image& image, const RectF& destination, const RectF& source,
                              uint32_t argb) {
   cairo_surface_t* pixels = static_cast<const CairoImage&>(image).surface();
-  if (pixels == nullptr || Empty(destination) || Empty(source) || (argb >> 24) == 0) return;
-  cairo_surface_t* piece =
-      cairo_surface_create_for_rectangle(pixels, source.x, source.y, source.width, source.height);
+  if (pixels == nullptr || !HasArea(destination) || !HasArea(source) || (argb >> 24) == 0) return;
+  const CairoPtr<cairo_surface_t> piece(
+      cairo_surface_create_for_rectangle(pixels, source.x, source.y, source.width, source.height));
 
   if (argb == 0xFFFFFFFFu) {
-    cairo_pattern_t* pattern = PiecePattern(piece, destination, source);
-    cairo_rectangle(cr_, destination.x, destination.y, destination.width, destination.height);
-    cairo_set_source(cr_, pattern);
-    cairo_fill(cr_);
-    cairo_pattern_destroy(pattern);
-    cairo_surface_destroy(piece);
+    const CairoPtr<cairo_pattern_t> pattern = PiecePattern(piece.get(), destination, source);
+    cairo_t* cr = cr_.get();
+    cairo_rectangle(cr, destination.x, destination.y, destination.width, destination.height);
+    cairo_set_source(cr, pattern.get());
+    cairo_fill(cr);
     return;
   }
 
@@ -91,22 +85,21 @@ void CairoSurface::DrawImage(const Image& image, const RectF& destination, const
   const double left = std::floor(destination.x), top = std::floor(destination.y);
   const int w = static_cast<int>(std::ceil(destination.x + destination.width) - left);
   const int h = static_cast<int>(std::ceil(destination.y + destination.height) - top);
-  cairo_surface_t* scratch = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
-  cairo_t* scratchCr = cairo_create(scratch);
+  const CairoPtr<cairo_surface_t> scratch(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h));
   const RectF local{destination.x - static_cast<float>(left),
                     destination.y - static_cast<float>(top), destination.width,
                     destination.height};
-  cairo_pattern_t* pattern = PiecePattern(piece, local, source);
-  cairo_rectangle(scratchCr, local.x, local.y, local.width, local.height);
-  cairo_set_source(scratchCr, pattern);
-  cairo_fill(scratchCr);
-  cairo_pattern_destroy(pattern);
-  cairo_destroy(scratchCr);
-  ApplyColorMatrix(scratch, argb);
-  cairo_set_source_surface(cr_, scratch, left, top);
-  cairo_paint(cr_);
-  cairo_surface_destroy(scratch);
-  cairo_surface_destroy(piece);
+  {
+    // The drawing context goes before the pixels are changed directly.
+    const CairoPtr<cairo_t> scratchCr(cairo_create(scratch.get()));
+    const CairoPtr<cairo_pattern_t> pattern = PiecePattern(piece.get(), local, source);
+    cairo_rectangle(scratchCr.get(), local.x, local.y, local.width, local.height);
+    cairo_set_source(scratchCr.get(), pattern.get());
+    cairo_fill(scratchCr.get());
+  }
+  ApplyColorMatrix(scratch.get(), argb);
+  cairo_set_source_surface(cr_.get(), scratch.get(), left, top);
+  cairo_paint(cr_.get());
 }
 
 void CairoSurface::DrawString(std::string_view gbkText, float x, float y,
@@ -116,25 +109,24 @@ void CairoSurface::DrawString(std::string_view gbkText, float x, float y,
   const std::string text = GbkToUtf8(gbkText);
   const std::string family = GbkToUtf8(gbkFamily);
 
-  PangoContext* context = pango_font_map_create_context(LabelFontMap());
-  pango_cairo_update_context(cr_, context);
-  PangoLayout* layout = pango_layout_new(context);
-  pango_layout_set_text(layout, text.data(), static_cast<int>(text.size()));
-  PangoFontDescription* font = pango_font_description_new();
-  pango_font_description_set_family(font, family.c_str());
-  pango_font_description_set_absolute_size(font, pixelSize * PANGO_SCALE);
-  pango_font_description_set_weight(font, (style & 1) ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
-  pango_font_description_set_style(font, (style & 2) ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
-  pango_layout_set_font_description(layout, font);
+  cairo_t* cr = cr_.get();
+  const GObjectPtr<PangoContext> context(pango_font_map_create_context(LabelFontMap()));
+  pango_cairo_update_context(cr, context.get());
+  const GObjectPtr<PangoLayout> layout(pango_layout_new(context.get()));
+  pango_layout_set_text(layout.get(), text.data(), static_cast<int>(text.size()));
+  const UniqueFontDescription font(pango_font_description_new());
+  pango_font_description_set_family(font.get(), family.c_str());
+  pango_font_description_set_absolute_size(font.get(), pixelSize * PANGO_SCALE);
+  pango_font_description_set_weight(font.get(),
+                                    (style & 1) ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+  pango_font_description_set_style(font.get(),
+                                   (style & 2) ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
+  pango_layout_set_font_description(layout.get(), font.get());
 
-  cairo_set_source_rgba(cr_, ((argb >> 16) & 0xFF) / 255.0, ((argb >> 8) & 0xFF) / 255.0,
+  cairo_set_source_rgba(cr, ((argb >> 16) & 0xFF) / 255.0, ((argb >> 8) & 0xFF) / 255.0,
                         (argb & 0xFF) / 255.0, (argb >> 24) / 255.0);
-  cairo_move_to(cr_, x, y);
-  pango_cairo_show_layout(cr_, layout);
-
-  pango_font_description_free(font);
-  g_object_unref(layout);
-  g_object_unref(context);
+  cairo_move_to(cr, x, y);
+  pango_cairo_show_layout(cr, layout.get());
 }
 
 }  // namespace platform

@@ -37,24 +37,22 @@ bool ReadPngHeaderSize(const unsigned char* data, size_t size, int32_t& width, i
   return true;
 }
 
-cairo_surface_t* DecodeToArgb(const std::vector<unsigned char>& png) {
+CairoPtr<cairo_surface_t> DecodeToArgb(const std::vector<unsigned char>& png) {
   ByteReader reader{png.data(), png.size(), 0};
-  cairo_surface_t* surface = cairo_image_surface_create_from_png_stream(ReadBytes, &reader);
-  if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
-    cairo_surface_destroy(surface);
-    return nullptr;
-  }
+  CairoPtr<cairo_surface_t> surface(
+      cairo_image_surface_create_from_png_stream(ReadBytes, &reader));
+  if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
   // Every drawing path expects ARGB32; a PNG without alpha decodes to RGB24.
-  if (cairo_image_surface_get_format(surface) != CAIRO_FORMAT_ARGB32) {
-    cairo_surface_t* argb = cairo_image_surface_create(
-        CAIRO_FORMAT_ARGB32, cairo_image_surface_get_width(surface),
-        cairo_image_surface_get_height(surface));
-    cairo_t* cr = cairo_create(argb);
-    cairo_set_source_surface(cr, surface, 0, 0);
-    cairo_paint(cr);
-    cairo_destroy(cr);
-    cairo_surface_destroy(surface);
-    surface = argb;
+  if (cairo_image_surface_get_format(surface.get()) != CAIRO_FORMAT_ARGB32) {
+    CairoPtr<cairo_surface_t> argb(cairo_image_surface_create(
+        CAIRO_FORMAT_ARGB32, cairo_image_surface_get_width(surface.get()),
+        cairo_image_surface_get_height(surface.get())));
+    {
+      const CairoPtr<cairo_t> cr(cairo_create(argb.get()));
+      cairo_set_source_surface(cr.get(), surface.get(), 0, 0);
+      cairo_paint(cr.get());
+    }
+    surface = std::move(argb);
   }
   return surface;
 }
@@ -64,23 +62,18 @@ cairo_surface_t* DecodeToArgb(const std::vector<unsigned char>& png) {
 CairoImage::CairoImage(std::vector<unsigned char> png, int32_t width, int32_t height)
     : png_(std::move(png)), width_(width), height_(height) {}
 
-CairoImage::~CairoImage() {
-  if (surface_ != nullptr) cairo_surface_destroy(surface_);
-}
-
 cairo_surface_t* CairoImage::surface() const {
   std::call_once(decodeOnce_, [this] {
     if (png_.empty()) return;
     surface_ = DecodeToArgb(png_);
     // A header that promised another size than the pixels have: trust neither.
-    if (surface_ != nullptr && (cairo_image_surface_get_width(surface_) != width_ ||
-                                cairo_image_surface_get_height(surface_) != height_)) {
-      cairo_surface_destroy(surface_);
-      surface_ = nullptr;
+    if (surface_ != nullptr && (cairo_image_surface_get_width(surface_.get()) != width_ ||
+                                cairo_image_surface_get_height(surface_.get()) != height_)) {
+      surface_.reset();
     }
     std::vector<unsigned char>().swap(png_);
   });
-  return surface_;
+  return surface_.get();
 }
 
 std::unique_ptr<Image> DecodePngImage(const unsigned char* data, size_t size) {
@@ -119,10 +112,9 @@ PixelBuffer PixelsOf(cairo_surface_t* surface) {
 }
 
 PixelBuffer ReadPngFile(const std::string& path) {
-  cairo_surface_t* surface = cairo_image_surface_create_from_png(path.c_str());
+  const CairoPtr<cairo_surface_t> surface(cairo_image_surface_create_from_png(path.c_str()));
   PixelBuffer pixels;
-  if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS) pixels = PixelsOf(surface);
-  cairo_surface_destroy(surface);
+  if (cairo_surface_status(surface.get()) == CAIRO_STATUS_SUCCESS) pixels = PixelsOf(surface.get());
   return pixels;
 }
 

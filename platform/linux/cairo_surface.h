@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/canvas.h"
+#include "platform/linux/cairo_ptr.h"
 
 namespace platform {
 
@@ -19,7 +20,6 @@ class CairoImage : public Image {
   // An image that does not decode: 0 x 0, draws nothing.
   CairoImage() = default;
   CairoImage(std::vector<unsigned char> png, int32_t width, int32_t height);
-  ~CairoImage() override;
   int32_t Width() const override { return width_; }
   int32_t Height() const override { return height_; }
   // The ARGB32 pixels, decoded on the first call; null when the data does not decode.
@@ -30,7 +30,7 @@ class CairoImage : public Image {
   int32_t width_ = 0;
   int32_t height_ = 0;
   mutable std::once_flag decodeOnce_;
-  mutable cairo_surface_t* surface_ = nullptr;
+  mutable CairoPtr<cairo_surface_t> surface_;
 };
 
 class CairoSurface : public Surface, public Canvas {
@@ -47,13 +47,14 @@ class CairoSurface : public Surface, public Canvas {
   void DrawString(std::string_view gbkText, float x, float y, std::string_view gbkFamily,
                   float pixelSize, int32_t style, uint32_t argb) override;
 
-  cairo_surface_t* surface() const { return surface_; }
+  cairo_surface_t* surface() const { return surface_.get(); }
 
  private:
   int32_t width_;
   int32_t height_;
-  cairo_surface_t* surface_;
-  cairo_t* cr_;
+  // The context draws on the surface: declared after it, it goes first.
+  CairoPtr<cairo_surface_t> surface_;
+  CairoPtr<cairo_t> cr_;
 };
 
 // Straight ARGB pixels of an ARGB32 image surface.

@@ -47,7 +47,7 @@ std::unique_ptr<Surface> ComposingWindowSystem::CreateSurface(int32_t width, int
 
 void ComposingWindowSystem::Present(WindowHandle window, std::unique_ptr<Surface> surface) {
   if (window == nullptr) return;
-  window->presentedSerial = ++presentSerial_;
+  fairness_.Presented(window);
   std::unique_ptr<CairoSurface> content(static_cast<CairoSurface*>(surface.release()));
   compositor_.SetContent(window, std::move(content));
 }
@@ -88,15 +88,8 @@ bool ComposingWindowSystem::DispatchOwnQueue() {
     return true;
   }
   if (invalid_.empty()) return false;
-  // The painter composes one window per 16 ms, so in a frame where several windows changed
-  // only the first paint message composes. The window that has waited longest goes first;
-  // otherwise a window that changes every frame would keep the others from ever showing.
-  auto oldest = std::min_element(invalid_.begin(), invalid_.end(),
-                                 [](WindowHandle a, WindowHandle b) {
-                                   return a->presentedSerial < b->presentedSerial;
-                                 });
-  WindowHandle window = *oldest;
-  invalid_.erase(oldest);
+  const WindowHandle window = fairness_.Next(invalid_);
+  invalid_.erase(std::find(invalid_.begin(), invalid_.end(), window));
   Deliver(window, WindowMessage::Paint);
   return true;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/linux/layer_compositor.h"
+#include "platform/paint_fairness.h"
 #include "platform/window_system.h"
 
 namespace platform {
@@ -53,7 +54,7 @@ class ComposingWindowSystem : public WindowSystem {
   std::mutex queueMutex_;
   std::deque<Posted> posted_;
   std::vector<WindowHandle> invalid_;  // user-interface thread only
-  uint64_t presentSerial_ = 0;
+  PaintFairness fairness_;
 };
 
 }  // namespace platform

@@ -1,9 +1,5 @@
-// The process entry on Linux: the arguments are kept for the game, then the launcher runs.
+// The process entry on Linux: main's arguments are already narrow (UTF-8).
 
-#include "app/launcher_main.h"
-#include "platform/process.h"
+#include "platform/program_main.h"
 
-int main(int argc, char** argv) {
-  platform::SetProgramArguments(argc, argv);
-  return LauncherMain(nullptr, argc, argv);
-}
+int main(int argc, char** argv) { return platform::EnterProgram(nullptr, argc, argv); }

@@ -8,7 +8,17 @@
 #include <cerrno>
 #include <climits>
 
+#include "platform/linux/unique_fd.h"
+
 namespace platform {
+namespace {
+
+// An open InputFile holds its descriptor as fd + 1: descriptor 0 must not be the null that means
+// closed.
+void* HandleOf(int fd) { return reinterpret_cast<void*>(static_cast<intptr_t>(fd) + 1); }
+int DescriptorOf(void* handle) { return static_cast<int>(reinterpret_cast<intptr_t>(handle) - 1); }
+
+}  // namespace
 
 uint32_t FileAttributes(const std::string& path) {
   struct stat st {};
@@ -16,20 +26,12 @@ uint32_t FileAttributes(const std::string& path) {
   return S_ISDIR(st.st_mode) ? kFileAttributeDirectory : kFileAttributeNormal;
 }
 
-bool PathExists(const std::string& path) { return FileAttributes(path) != kInvalidFileAttributes; }
-
-bool DirectoryExists(const std::string& path) {
-  const uint32_t attributes = FileAttributes(path);
-  return attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) != 0;
-}
-
 uint64_t FileSize(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return 0;
+  const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file) return 0;
   struct stat st {};
-  const bool ok = ::fstat(fd, &st) == 0;
-  ::close(fd);
-  return ok ? static_cast<uint64_t>(st.st_size) : 0;
+  if (::fstat(file.get(), &st) != 0) return 0;
+  return static_cast<uint64_t>(st.st_size);
 }
 
 std::optional<int64_t> LastWriteTimeMs(const std::string& path) {
@@ -40,16 +42,15 @@ std::optional<int64_t> LastWriteTimeMs(const std::string& path) {
 
 std::vector<DirEntry> ListDirectory(const std::string& dir) {
   std::vector<DirEntry> entries;
-  DIR* handle = ::opendir(dir.empty() ? "." : dir.c_str());
+  const UniqueDir handle(::opendir(dir.empty() ? "." : dir.c_str()));
   if (handle == nullptr) return entries;
-  while (const dirent* entry = ::readdir(handle)) {
+  while (const dirent* entry = ::readdir(handle.get())) {
     DirEntry item;
     item.name = entry->d_name;
     const std::string full = dir + kPathSeparator + item.name;
     item.attributes = FileAttributes(full);
     entries.push_back(std::move(item));
   }
-  ::closedir(handle);
   return entries;
 }
 
@@ -79,38 +80,33 @@ std::string WorkingDirectory() {
 
 int LastErrorCode() { return errno; }
 
-InputFile::~InputFile() { Close(); }
+void InputFile::Closer::operator()(void* handle) const { ::close(DescriptorOf(handle)); }
 
 bool InputFile::Open(const std::string& path) {
   Close();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file) return false;
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+  if (::fstat(file.get(), &st) != 0 || S_ISDIR(st.st_mode)) {
+    // The caller reads the reason from errno, which must outlive the close.
     const int saved = S_ISDIR(st.st_mode) ? EISDIR : errno;
-    ::close(fd);
+    file.reset();
     errno = saved;
     return false;
   }
-  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-  handle_ = reinterpret_cast<void*>(static_cast<intptr_t>(fd) + 1);
+  ::posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+  handle_.reset(HandleOf(file.release()));
   return true;
 }
 
 int64_t InputFile::Read(void* buffer, size_t size) {
   if (handle_ == nullptr) return -1;
-  const int fd = static_cast<int>(reinterpret_cast<intptr_t>(handle_) - 1);
+  const int fd = DescriptorOf(handle_.get());
   for (;;) {
     const ssize_t n = ::read(fd, buffer, size);
     if (n >= 0) return n;
     if (errno != EINTR) return -1;
   }
-}
-
-void InputFile::Close() {
-  if (handle_ == nullptr) return;
-  ::close(static_cast<int>(reinterpret_cast<intptr_t>(handle_) - 1));
-  handle_ = nullptr;
 }
 
 }  // namespace platform

@@ -57,11 +57,32 @@ Rect ComposedBounds(const WindowObject& overlay) {
   return {overlay.composedDx + b.x, overlay.composedDy + b.y, b.width, b.height};
 }
 
-}  // namespace
-
-LayerCompositor::~LayerCompositor() {
-  if (composed_ != nullptr) cairo_surface_destroy(composed_);
+// Draws the main window's layer and the overlays over it into the damaged part of composed.
+void LayLayers(cairo_surface_t* composed, const WindowObject& main,
+               const std::vector<WindowObject*>& overlays, const Rect& damage) {
+  const CairoPtr<cairo_t> context(cairo_create(composed));
+  cairo_t* cr = context.get();
+  cairo_rectangle(cr, damage.x, damage.y, damage.width, damage.height);
+  cairo_clip(cr);
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  if (main.content) {
+    cairo_set_source_surface(cr, main.content->surface(), 0, 0);
+  } else {
+    cairo_set_source_rgba(cr, 0, 0, 0, 0);
+  }
+  cairo_paint(cr);
+  cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+  for (const WindowObject* overlay : overlays) {
+    const Rect area = Intersect(ComposedBounds(*overlay), damage);
+    if (IsEmpty(area)) continue;
+    cairo_set_source_surface(cr, overlay->content->surface(), overlay->composedDx,
+                             overlay->composedDy);
+    cairo_rectangle(cr, area.x, area.y, area.width, area.height);
+    cairo_fill(cr);
+  }
 }
+
+}  // namespace
 
 WindowObject* LayerCompositor::AddMain(const Rect& rect) {
   windows_.push_back(std::make_unique<WindowObject>());
@@ -125,13 +146,12 @@ bool LayerCompositor::NeedsCompose() const {
 cairo_surface_t* LayerCompositor::Compose() {
   lastDamage_ = {};
   if (main_ == nullptr) return nullptr;
-  if (!NeedsCompose()) return composed_;
+  if (!NeedsCompose()) return composed_.get();
   const Rect& m = main_->rect;
   Rect damage = damage_;
-  if (composed_ == nullptr || cairo_image_surface_get_width(composed_) != m.width ||
-      cairo_image_surface_get_height(composed_) != m.height) {
-    if (composed_ != nullptr) cairo_surface_destroy(composed_);
-    composed_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, m.width, m.height);
+  if (composed_ == nullptr || cairo_image_surface_get_width(composed_.get()) != m.width ||
+      cairo_image_surface_get_height(composed_.get()) != m.height) {
+    composed_.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, m.width, m.height));
     damage = {0, 0, m.width, m.height};
   }
   // A restack or an overlay out of line with the main window: recompose all of it.
@@ -148,33 +168,14 @@ cairo_surface_t* LayerCompositor::Compose() {
   damage = Intersect(damage, {0, 0, m.width, m.height});
 
   if (!IsEmpty(damage)) {
-    cairo_t* cr = cairo_create(composed_);
-    cairo_rectangle(cr, damage.x, damage.y, damage.width, damage.height);
-    cairo_clip(cr);
-    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-    if (main_->content) {
-      cairo_set_source_surface(cr, main_->content->surface(), 0, 0);
-    } else {
-      cairo_set_source_rgba(cr, 0, 0, 0, 0);
-    }
-    cairo_paint(cr);
-    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-    for (const WindowObject* overlay : overlays_) {
-      const Rect area = Intersect(ComposedBounds(*overlay), damage);
-      if (IsEmpty(area)) continue;
-      cairo_set_source_surface(cr, overlay->content->surface(), overlay->composedDx,
-                               overlay->composedDy);
-      cairo_rectangle(cr, area.x, area.y, area.width, area.height);
-      cairo_fill(cr);
-    }
-    cairo_destroy(cr);
-    cairo_surface_flush(composed_);
+    LayLayers(composed_.get(), *main_, overlays_, damage);
+    cairo_surface_flush(composed_.get());
   }
   composedOrder_ = overlays_;
   composedMainRect_ = m;
   damage_ = {};
   lastDamage_ = damage;
-  return composed_;
+  return composed_.get();
 }
 
 }  // namespace platform

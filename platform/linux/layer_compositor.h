@@ -24,14 +24,11 @@ struct WindowObject {
   // Where the last composition laid this overlay, relative to the main window.
   int32_t composedDx = 0;
   int32_t composedDy = 0;
-  // When the window was last given a surface (a running count); orders its paint messages.
-  uint64_t presentedSerial = 0;
 };
 
 class LayerCompositor {
  public:
   LayerCompositor() = default;
-  ~LayerCompositor();
   LayerCompositor(const LayerCompositor&) = delete;
   LayerCompositor& operator=(const LayerCompositor&) = delete;
 
@@ -48,7 +45,7 @@ class LayerCompositor {
   // The main window's size, its layer with the overlays laid over it. Null without a main window.
   // Only the part that changed since the last call is recomposed.
   cairo_surface_t* Compose();
-  cairo_surface_t* composed() const { return composed_; }
+  cairo_surface_t* composed() const { return composed_.get(); }
   // The part of the composed surface the last Compose changed (empty when none).
   const Rect& lastDamage() const { return lastDamage_; }
 
@@ -61,7 +58,7 @@ class LayerCompositor {
   // What changed since the last composition, in the main window's client pixels.
   Rect damage_;
   Rect lastDamage_;
-  cairo_surface_t* composed_ = nullptr;
+  CairoPtr<cairo_surface_t> composed_;
 };
 
 }  // namespace platform

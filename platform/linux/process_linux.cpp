@@ -7,8 +7,8 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <mutex>
 
+#include "platform/linux/unique_fd.h"
 #include "platform/process.h"
 
 namespace platform {
@@ -19,16 +19,15 @@ constexpr size_t kCommLength = 15;  // the kernel keeps at most 15 bytes of a pr
 // /proc files are small and read whole; plain reads keep a walk over every process cheap.
 std::string ReadSmallFile(const std::string& path) {
   std::string text;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return text;
+  const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file) return text;
   char buffer[4096];
   for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    const ssize_t n = ::read(file.get(), buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     text.append(buffer, static_cast<size_t>(n));
   }
-  ::close(fd);
   return text;
 }
 
@@ -59,16 +58,36 @@ std::string ExecutableName(const std::string& pidDir, const std::string& comm) {
   return base.empty() ? comm : base;
 }
 
-std::mutex argumentsMutex;
-std::vector<std::string> programArguments;
+// The spawn's settings, destroyed with their scope once initialised.
+struct SpawnFileActions {
+  SpawnFileActions() : valid(::posix_spawn_file_actions_init(&value) == 0) {}
+  ~SpawnFileActions() {
+    if (valid) ::posix_spawn_file_actions_destroy(&value);
+  }
+  SpawnFileActions(const SpawnFileActions&) = delete;
+  SpawnFileActions& operator=(const SpawnFileActions&) = delete;
+  posix_spawn_file_actions_t value;
+  bool valid;
+};
+
+struct SpawnAttributes {
+  SpawnAttributes() : valid(::posix_spawnattr_init(&value) == 0) {}
+  ~SpawnAttributes() {
+    if (valid) ::posix_spawnattr_destroy(&value);
+  }
+  SpawnAttributes(const SpawnAttributes&) = delete;
+  SpawnAttributes& operator=(const SpawnAttributes&) = delete;
+  posix_spawnattr_t value;
+  bool valid;
+};
 
 }  // namespace
 
 std::vector<ProcessEntry> SnapshotProcesses() {
   std::vector<ProcessEntry> entries;
-  DIR* proc = ::opendir("/proc");
+  const UniqueDir proc(::opendir("/proc"));
   if (proc == nullptr) return entries;
-  while (const dirent* entry = ::readdir(proc)) {
+  while (const dirent* entry = ::readdir(proc.get())) {
     char* end = nullptr;
     const unsigned long pid = std::strtoul(entry->d_name, &end, 10);
     if (end == entry->d_name || *end != '\0' || pid == 0) continue;
@@ -80,7 +99,6 @@ std::vector<ProcessEntry> SnapshotProcesses() {
     item.exeName = ExecutableName(pidDir, comm);
     if (!item.exeName.empty()) entries.push_back(std::move(item));
   }
-  ::closedir(proc);
   return entries;
 }
 
@@ -110,43 +128,31 @@ bool StartProcess(const std::string& commandLine, const std::string& directory) 
   // the result. The game runs in its own session (it outlives the launcher and its terminal),
   // with no signal blocked and SIGPIPE back to its default: the launcher ignores it, and an
   // ignored signal would otherwise carry over into the game.
-  posix_spawn_file_actions_t actions;
-  posix_spawnattr_t attributes;
-  if (::posix_spawn_file_actions_init(&actions) != 0) return false;
-  if (::posix_spawnattr_init(&attributes) != 0) {
-    ::posix_spawn_file_actions_destroy(&actions);
-    return false;
-  }
+  SpawnFileActions actions;
+  SpawnAttributes attributes;
+  if (!actions.valid || !attributes.valid) return false;
   sigset_t none, defaults;
   sigemptyset(&none);
   sigemptyset(&defaults);
   sigaddset(&defaults, SIGPIPE);
-  int error = ::posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
+  int error = ::posix_spawn_file_actions_addchdir_np(&actions.value, directory.c_str());
   if (error == 0) {
     error = ::posix_spawnattr_setflags(
-        &attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+        &attributes.value, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
   }
-  if (error == 0) error = ::posix_spawnattr_setsigmask(&attributes, &none);
-  if (error == 0) error = ::posix_spawnattr_setsigdefault(&attributes, &defaults);
+  if (error == 0) error = ::posix_spawnattr_setsigmask(&attributes.value, &none);
+  if (error == 0) error = ::posix_spawnattr_setsigdefault(&attributes.value, &defaults);
   pid_t child = 0;
   if (error == 0) {
-    error = ::posix_spawn(&child, program.c_str(), &actions, &attributes, argv.data(), environ);
+    error = ::posix_spawn(&child, program.c_str(), &actions.value, &attributes.value, argv.data(),
+                          environ);
   }
-  ::posix_spawnattr_destroy(&attributes);
-  ::posix_spawn_file_actions_destroy(&actions);
   return error == 0;
 }
 
-std::vector<std::string> ProgramArguments() {
-  std::lock_guard lock(argumentsMutex);
-  return programArguments;
-}
+// Only main's own arguments count here, and main hands them over before anything asks.
+std::vector<std::string> ArgumentsFromSystem() { return {}; }
 
 void IgnoreBrokenPipes() { ::signal(SIGPIPE, SIG_IGN); }
-
-void SetProgramArguments(int argc, char** argv) {
-  std::lock_guard lock(argumentsMutex);
-  programArguments.assign(argv + (argc > 0 ? 1 : 0), argv + argc);
-}
 
 }  // namespace platform

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "platform/clock.h"
+#include "platform/linux/unique_fd.h"
 #include "platform/single_instance.h"
 
 namespace platform {
@@ -35,22 +36,28 @@ sockaddr_un SocketAddress(const std::string& name, socklen_t* length) {
   return address;
 }
 
+// Reads one connection, which it closes on return: true when a copy of the same user sent the
+// wake word.
+bool IsWake(UniqueFd peer) {
+  ucred credentials{};
+  socklen_t size = sizeof credentials;
+  char word[sizeof kWakeWord] = {};
+  const bool sameUser =
+      ::getsockopt(peer.get(), SOL_SOCKET, SO_PEERCRED, &credentials, &size) == 0 &&
+      credentials.uid == ::getuid();
+  const bool heard = sameUser && ::recv(peer.get(), word, sizeof word - 1, MSG_WAITALL) ==
+                                     static_cast<ssize_t>(sizeof word - 1);
+  return heard && std::strcmp(word, kWakeWord) == 0;
+}
+
 void ListenForWakes(int listener, std::function<void()> onWake) {
   for (;;) {
-    const int peer = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-    if (peer < 0) {
+    UniqueFd peer(::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC));
+    if (!peer) {
       if (errno == EINTR || errno == ECONNABORTED) continue;
       return;
     }
-    ucred credentials{};
-    socklen_t size = sizeof credentials;
-    char word[sizeof kWakeWord] = {};
-    const bool sameUser = ::getsockopt(peer, SOL_SOCKET, SO_PEERCRED, &credentials, &size) == 0 &&
-                          credentials.uid == ::getuid();
-    const bool heard = sameUser && ::recv(peer, word, sizeof word - 1, MSG_WAITALL) ==
-                                       static_cast<ssize_t>(sizeof word - 1);
-    ::close(peer);
-    if (heard && std::strcmp(word, kWakeWord) == 0 && onWake) onWake();
+    if (IsWake(std::move(peer)) && onWake) onWake();
   }
 }
 
@@ -59,15 +66,14 @@ bool WakeFirstCopy(const std::string& name) {
   const sockaddr_un address = SocketAddress(name, &length);
   // The first copy may hold the lock a moment before its socket listens.
   for (int attempt = 0; attempt < 50; ++attempt) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), length) == 0) {
-      const bool sent = ::send(fd, kWakeWord, sizeof kWakeWord - 1, MSG_NOSIGNAL) ==
-                        static_cast<ssize_t>(sizeof kWakeWord - 1);
-      ::close(fd);
-      return sent;
+    {
+      const UniqueFd connection(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+      if (!connection) return false;
+      if (::connect(connection.get(), reinterpret_cast<const sockaddr*>(&address), length) == 0) {
+        return ::send(connection.get(), kWakeWord, sizeof kWakeWord - 1, MSG_NOSIGNAL) ==
+               static_cast<ssize_t>(sizeof kWakeWord - 1);
+      }
     }
-    ::close(fd);
     SleepMs(20);
   }
   return false;
@@ -76,28 +82,31 @@ bool WakeFirstCopy(const std::string& name) {
 }  // namespace
 
 bool ClaimSingleInstance(const std::string& name, std::function<void()> onWake) {
-  // The descriptor stays open, and the lock held, until the process ends.
-  const int lock = ::open(LockPath(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (lock >= 0 && ::flock(lock, LOCK_EX | LOCK_NB) != 0) {
-    ::close(lock);
+  UniqueFd lock(::open(LockPath(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+  if (lock && ::flock(lock.get(), LOCK_EX | LOCK_NB) != 0) {
+    lock.reset();
     WakeFirstCopy(name);
     return false;
   }
+  // The descriptor stays open, and the lock held, until the process ends.
+  const bool locked = lock.release() >= 0;
   // Without a lock file (an unwritable /tmp) the socket alone decides.
   socklen_t length = 0;
   const sockaddr_un address = SocketAddress(name, &length);
-  const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (listener < 0) return true;
-  if (::bind(listener, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
-    ::close(listener);
-    if (lock < 0) {
+  UniqueFd listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (!listener) return true;
+  if (::bind(listener.get(), reinterpret_cast<const sockaddr*>(&address), length) != 0) {
+    listener.reset();
+    if (!locked) {
       WakeFirstCopy(name);
       return false;
     }
     return true;  // a stale socket name cannot outlive its process; nothing else to do
   }
-  ::listen(listener, 8);
-  std::thread(ListenForWakes, listener, std::move(onWake)).detach();
+  ::listen(listener.get(), 8);
+  // The listening thread keeps the socket for the rest of the process: while it is open, the
+  // name is this copy's.
+  std::thread(ListenForWakes, listener.release(), std::move(onWake)).detach();
   return true;
 }
 

@@ -7,10 +7,27 @@
 namespace platform {
 namespace {
 
+// A conversion descriptor, closed with its scope.
+class Converter {
+ public:
+  Converter(const char* to, const char* from) : cd_(::iconv_open(to, from)) {}
+  ~Converter() {
+    if (IsOpen()) ::iconv_close(cd_);
+  }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+
+  bool IsOpen() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+  iconv_t get() const { return cd_; }
+
+ private:
+  iconv_t cd_;
+};
+
 // Converts with glibc's iconv; bytes that do not convert become '?' so a bad text still shows.
 std::string Convert(const char* to, const char* from, std::string_view input) {
-  iconv_t cd = ::iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(input);
+  const Converter cd(to, from);
+  if (!cd.IsOpen()) return std::string(input);
   std::string output;
   output.resize(input.size() * 4 + 16);
   char* in = const_cast<char*>(input.data());
@@ -18,7 +35,7 @@ std::string Convert(const char* to, const char* from, std::string_view input) {
   char* out = output.data();
   size_t outLeft = output.size();
   while (inLeft > 0) {
-    if (::iconv(cd, &in, &inLeft, &out, &outLeft) != static_cast<size_t>(-1)) break;
+    if (::iconv(cd.get(), &in, &inLeft, &out, &outLeft) != static_cast<size_t>(-1)) break;
     if (errno == E2BIG) {
       const size_t used = static_cast<size_t>(out - output.data());
       output.resize(output.size() * 2);
@@ -39,7 +56,6 @@ std::string Convert(const char* to, const char* from, std::string_view input) {
     }
   }
   output.resize(static_cast<size_t>(out - output.data()));
-  ::iconv_close(cd);
   return output;
 }
 

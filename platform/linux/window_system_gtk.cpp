@@ -27,7 +27,6 @@ class GtkWindowSystem : public ComposingWindowSystem {
     }
     while (g_main_context_iteration(nullptr, FALSE)) {
     }
-    if (shape_ != nullptr) cairo_region_destroy(shape_);
   }
 
   const char* Name() const override { return "gtk"; }
@@ -116,14 +115,14 @@ class GtkWindowSystem : public ComposingWindowSystem {
 
   void SetIcon(const unsigned char* png, size_t size) {
     if (png == nullptr || size == 0) return;
-    GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("png", nullptr);
+    const GObjectPtr<GdkPixbufLoader> loader(gdk_pixbuf_loader_new_with_type("png", nullptr));
     if (loader == nullptr) return;
-    if (gdk_pixbuf_loader_write(loader, png, size, nullptr) &&
-        gdk_pixbuf_loader_close(loader, nullptr)) {
-      GdkPixbuf* icon = gdk_pixbuf_loader_get_pixbuf(loader);
+    if (gdk_pixbuf_loader_write(loader.get(), png, size, nullptr) &&
+        gdk_pixbuf_loader_close(loader.get(), nullptr)) {
+      // The loader's own: the window takes a reference of its own.
+      GdkPixbuf* icon = gdk_pixbuf_loader_get_pixbuf(loader.get());
       if (icon != nullptr) gtk_window_set_icon(GTK_WINDOW(window_), icon);
     }
-    g_object_unref(loader);
   }
 
   // Recomposes the changed part of the stack and has GTK paste that part on its next frame.
@@ -139,23 +138,18 @@ class GtkWindowSystem : public ComposingWindowSystem {
   // Without a compositing manager the window is cut to the pixels that are not transparent.
   // Only the damaged part is rescanned, and the server hears of the shape only when it changed.
   void UpdateShape(cairo_surface_t* composed, const Rect& damage) {
-    cairo_region_t* shape = shape_ == nullptr ? cairo_region_create() : cairo_region_copy(shape_);
+    CairoPtr<cairo_region_t> shape(shape_ == nullptr ? cairo_region_create()
+                                                      : cairo_region_copy(shape_.get()));
     const cairo_rectangle_int_t area{damage.x, damage.y, damage.width, damage.height};
-    cairo_region_subtract_rectangle(shape, &area);
-    cairo_surface_t* part =
-        cairo_surface_create_for_rectangle(composed, damage.x, damage.y, damage.width, damage.height);
-    cairo_region_t* partShape = gdk_cairo_region_create_from_surface(part);
-    cairo_surface_destroy(part);
-    cairo_region_translate(partShape, damage.x, damage.y);
-    cairo_region_union(shape, partShape);
-    cairo_region_destroy(partShape);
-    if (shape_ != nullptr && cairo_region_equal(shape, shape_)) {
-      cairo_region_destroy(shape);
-      return;
-    }
-    if (shape_ != nullptr) cairo_region_destroy(shape_);
-    shape_ = shape;
-    gtk_widget_shape_combine_region(window_, shape_);
+    cairo_region_subtract_rectangle(shape.get(), &area);
+    const CairoPtr<cairo_surface_t> part(cairo_surface_create_for_rectangle(
+        composed, damage.x, damage.y, damage.width, damage.height));
+    const CairoPtr<cairo_region_t> partShape(gdk_cairo_region_create_from_surface(part.get()));
+    cairo_region_translate(partShape.get(), damage.x, damage.y);
+    cairo_region_union(shape.get(), partShape.get());
+    if (shape_ != nullptr && cairo_region_equal(shape.get(), shape_.get())) return;
+    shape_ = std::move(shape);
+    gtk_widget_shape_combine_region(window_, shape_.get());
   }
 
   static gboolean OnDraw(GtkWidget* /*widget*/, cairo_t* cr, gpointer data) {
@@ -215,10 +209,7 @@ class GtkWindowSystem : public ComposingWindowSystem {
     if (self->window_ == nullptr) return;
     self->perPixelAlpha_ =
         gdk_screen_get_rgba_visual(screen) != nullptr && gdk_screen_is_composited(screen);
-    if (self->shape_ != nullptr) {
-      cairo_region_destroy(self->shape_);
-      self->shape_ = nullptr;
-    }
+    self->shape_.reset();
     gtk_widget_shape_combine_region(self->window_, nullptr);
     cairo_surface_t* composed = self->compositor().Compose();
     if (!self->perPixelAlpha_ && composed != nullptr) {
@@ -231,7 +222,7 @@ class GtkWindowSystem : public ComposingWindowSystem {
 
   std::shared_ptr<GtkMessageBoxes> boxes_;
   GtkWidget* window_ = nullptr;
-  cairo_region_t* shape_ = nullptr;
+  CairoPtr<cairo_region_t> shape_;
   static constexpr int64_t kEventPollMs = 4;
   int64_t nextEventPoll_ = 0;
   bool perPixelAlpha_ = false;

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "platform/clock.h"
+#include "platform/win32/file_time.h"
 
 namespace platform {
 
@@ -9,10 +10,7 @@ int64_t UtcNowMs() {
   ::GetSystemTime(&now);
   FILETIME fileTime{};
   ::SystemTimeToFileTime(&now, &fileTime);
-  const int64_t ticks = (static_cast<int64_t>(fileTime.dwHighDateTime) << 32) |
-                        static_cast<int64_t>(fileTime.dwLowDateTime);
-  // 100-ns ticks since 1601-01-01; the offset is the count at 1970-01-01.
-  return (ticks - 116444736000000000LL) / 10000;
+  return FileTimeToUnixMs(fileTime);
 }
 
 uint32_t TickCountMs() { return ::GetTickCount(); }

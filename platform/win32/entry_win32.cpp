@@ -3,27 +3,17 @@
 // single-instance check.
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <string>
 #include <vector>
 
-#include "app/launcher_main.h"
-#include "platform/process.h"
-#include "platform/win32/wide_text.h"
+#include "platform/program_main.h"
+#include "platform/win32/command_line.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  std::vector<std::string> arguments;
-  int count = 0;
-  if (LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count)) {
-    for (int i = 0; i < count; ++i) arguments.push_back(platform::WideToAnsi(wide[i]));
-    ::LocalFree(wide);
-  }
+  std::vector<std::string> arguments = platform::CommandLineArguments();
   std::vector<char*> argv;
   for (std::string& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);
-  const int argc = static_cast<int>(arguments.size());
-  platform::SetProgramArguments(argc, argv.data());
-
-  return LauncherMain(instance, argc, argv.data());
+  return platform::EnterProgram(instance, static_cast<int>(arguments.size()), argv.data());
 }

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include "platform/files.h"
+#include "platform/win32/file_time.h"
+#include "platform/win32/unique_handle.h"
 
 namespace platform {
 
@@ -11,30 +13,20 @@ uint32_t FileAttributes(const std::string& path) {
   return ::GetFileAttributesA(path.c_str());
 }
 
-bool PathExists(const std::string& path) { return FileAttributes(path) != kInvalidFileAttributes; }
-
-bool DirectoryExists(const std::string& path) {
-  const uint32_t attributes = FileAttributes(path);
-  return attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) != 0;
-}
-
 uint64_t FileSize(const std::string& path) {
-  const HANDLE file = ::CreateFileA(path.c_str(), FILE_READ_EA, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return 0;
+  const UniqueFileHandle file(::CreateFileA(path.c_str(), FILE_READ_EA, FILE_SHARE_READ, nullptr,
+                                            OPEN_EXISTING, 0, nullptr));
+  if (!file) return 0;
   DWORD high = 0;
-  const DWORD low = ::GetFileSize(file, &high);
+  const DWORD low = ::GetFileSize(file.get(), &high);
   const bool failed = low == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR;
-  ::CloseHandle(file);
   return failed ? 0 : (static_cast<uint64_t>(high) << 32) | low;
 }
 
 std::optional<int64_t> LastWriteTimeMs(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
-  const int64_t ticks = (static_cast<int64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-                        static_cast<int64_t>(data.ftLastWriteTime.dwLowDateTime);
-  return (ticks - 116444736000000000LL) / 10000;
+  return FileTimeToUnixMs(data.ftLastWriteTime);
 }
 
 std::vector<DirEntry> ListDirectory(const std::string& dir) {
@@ -43,12 +35,11 @@ std::vector<DirEntry> ListDirectory(const std::string& dir) {
   if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/') pattern += '\\';
   pattern += '*';
   WIN32_FIND_DATAA found{};
-  const HANDLE search = ::FindFirstFileA(pattern.c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return entries;
+  const UniqueFindHandle search(::FindFirstFileA(pattern.c_str(), &found));
+  if (!search) return entries;
   do {
     entries.push_back(DirEntry{found.cFileName, found.dwFileAttributes});
-  } while (::FindNextFileA(search, &found));
-  ::FindClose(search);
+  } while (::FindNextFileA(search.get(), &found));
   return entries;
 }
 
@@ -80,14 +71,14 @@ std::string WorkingDirectory() {
 
 int LastErrorCode() { return static_cast<int>(::GetLastError()); }
 
-InputFile::~InputFile() { Close(); }
+void InputFile::Closer::operator()(void* handle) const { ::CloseHandle(handle); }
 
 bool InputFile::Open(const std::string& path) {
   Close();
-  const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  handle_ = file;
+  UniqueFileHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file) return false;
+  handle_.reset(file.release());
   return true;
 }
 
@@ -95,14 +86,8 @@ int64_t InputFile::Read(void* buffer, size_t size) {
   if (handle_ == nullptr) return -1;
   const DWORD wanted = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
   DWORD read = 0;
-  if (!::ReadFile(static_cast<HANDLE>(handle_), buffer, wanted, &read, nullptr)) return -1;
+  if (!::ReadFile(handle_.get(), buffer, wanted, &read, nullptr)) return -1;
   return read;
-}
-
-void InputFile::Close() {
-  if (handle_ == nullptr) return;
-  ::CloseHandle(static_cast<HANDLE>(handle_));
-  handle_ = nullptr;
 }
 
 }  // namespace platform

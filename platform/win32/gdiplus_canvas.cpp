@@ -4,23 +4,18 @@
 #include <string>
 
 #include "platform/win32/gdiplus_surface.h"
+#include "platform/win32/wide_text.h"
 
 using namespace Gdiplus::DllExports;
 
 namespace platform {
 namespace {
 
-bool Empty(const RectF& r) { return !(r.width > 0) || !(r.height > 0); }
-
-// Narrow text in the process's ANSI code page to UTF-16, up to the first zero unit.
-std::wstring AnsiToWide(std::string_view text) {
-  if (text.empty()) return {};
-  const int needed =
-      MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  if (needed <= 0) return {};
-  std::wstring wide(static_cast<size_t>(needed) + 1, L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), needed);
-  wide.resize(wide.find(L'\0'));
+// Only what comes before a zero unit is drawn, as if the text were a C string.
+std::wstring AnsiToWideUpToZero(std::string_view text) {
+  std::wstring wide = AnsiToWide(text);
+  const size_t zero = wide.find(L'\0');
+  if (zero != std::wstring::npos) wide.resize(zero);
   return wide;
 }
 
@@ -29,10 +24,11 @@ std::wstring AnsiToWide(std::string_view text) {
 GdiplusSurface::GdiplusSurface(int32_t width, int32_t height)
     : width_(width < 0 ? 0 : width), height_(height < 0 ? 0 : height) {
   if (width_ == 0 || height_ == 0) return;
-  HDC screen = GetDC(nullptr);
-  dc_ = CreateCompatibleDC(screen);
-  ReleaseDC(nullptr, screen);
-  if (dc_ == nullptr) return;
+  {
+    const UniqueScreenDc screen(GetDC(nullptr));
+    dc_.reset(CreateCompatibleDC(screen.get()));
+  }
+  if (!dc_) return;
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   info.bmiHeader.biWidth = width_;
@@ -42,30 +38,25 @@ GdiplusSurface::GdiplusSurface(int32_t width, int32_t height)
   info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
   // A DIB section starts zeroed: fully transparent.
-  bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (bitmap_ == nullptr) return;
+  bitmap_.reset(CreateDIBSection(dc_.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!bitmap_) return;
   bits_ = static_cast<uint32_t*>(bits);
-  previous_ = SelectObject(dc_, bitmap_);
-  if (GdipCreateFromHDC(dc_, &graphics_) != Gdiplus::Ok) graphics_ = nullptr;
+  selection_ = SelectedObject(dc_.get(), bitmap_.get());
+  Gdiplus::GpGraphics* graphics = nullptr;
+  if (GdipCreateFromHDC(dc_.get(), &graphics) == Gdiplus::Ok) graphics_.reset(graphics);
 }
 
-GdiplusSurface::~GdiplusSurface() {
-  FinishDrawing();
-  if (dc_ != nullptr && previous_ != nullptr) SelectObject(dc_, previous_);
-  if (bitmap_ != nullptr) DeleteObject(bitmap_);
-  if (dc_ != nullptr) DeleteDC(dc_);
-}
+GdiplusSurface::~GdiplusSurface() { FinishDrawing(); }
 
 void GdiplusSurface::FinishDrawing() {
   if (graphics_ == nullptr) return;
-  GdipFlush(graphics_, Gdiplus::FlushIntentionSync);
-  GdipDeleteGraphics(graphics_);
-  graphics_ = nullptr;
+  GdipFlush(graphics_.get(), Gdiplus::FlushIntentionSync);
+  graphics_.reset();
   GdiFlush();
 }
 
 PixelBuffer GdiplusSurface::ReadPixels() const {
-  if (graphics_ != nullptr) GdipFlush(graphics_, Gdiplus::FlushIntentionSync);
+  if (graphics_ != nullptr) GdipFlush(graphics_.get(), Gdiplus::FlushIntentionSync);
   GdiFlush();
   return StraightPixels(bits_, width_, height_);
 }
@@ -73,7 +64,9 @@ PixelBuffer GdiplusSurface::ReadPixels() const {
 void GdiplusSurface::DrawImage(const Image& image, const RectF& destination, const RectF& source,
                                uint32_t argb) {
   Gdiplus::GpImage* native = static_cast<const GdiplusImage&>(image).native();
-  if (graphics_ == nullptr || native == nullptr || Empty(destination) || Empty(source)) return;
+  if (graphics_ == nullptr || native == nullptr || !HasArea(destination) || !HasArea(source)) {
+    return;
+  }
   // A diagonal matrix: each channel scaled by its byte of the colour; opaque white is the
   // identity.
   Gdiplus::ColorMatrix matrix{};
@@ -82,37 +75,41 @@ void GdiplusSurface::DrawImage(const Image& image, const RectF& destination, con
   matrix.m[2][2] = static_cast<Gdiplus::REAL>(argb & 0xFF) / 255.0f;
   matrix.m[3][3] = static_cast<Gdiplus::REAL>(argb >> 24) / 255.0f;
   matrix.m[4][4] = 1.0f;
-  Gdiplus::GpImageAttributes* attributes = nullptr;
-  if (GdipCreateImageAttributes(&attributes) != Gdiplus::Ok) return;
-  GdipSetImageAttributesColorMatrix(attributes, Gdiplus::ColorAdjustTypeDefault, TRUE, &matrix,
-                                    nullptr, Gdiplus::ColorMatrixFlagsDefault);
-  GdipDrawImageRectRect(graphics_, native, destination.x, destination.y, destination.width,
+  Gdiplus::GpImageAttributes* created = nullptr;
+  if (GdipCreateImageAttributes(&created) != Gdiplus::Ok) return;
+  const GdiplusPtr<Gdiplus::GpImageAttributes> attributes(created);
+  GdipSetImageAttributesColorMatrix(attributes.get(), Gdiplus::ColorAdjustTypeDefault, TRUE,
+                                    &matrix, nullptr, Gdiplus::ColorMatrixFlagsDefault);
+  GdipDrawImageRectRect(graphics_.get(), native, destination.x, destination.y, destination.width,
                         destination.height, source.x, source.y, source.width, source.height,
-                        Gdiplus::UnitPixel, attributes, nullptr, nullptr);
-  GdipDisposeImageAttributes(attributes);
+                        Gdiplus::UnitPixel, attributes.get(), nullptr, nullptr);
 }
 
 void GdiplusSurface::DrawString(std::string_view gbkText, float x, float y,
                                 std::string_view gbkFamily, float pixelSize, int32_t style,
                                 uint32_t argb) {
   if (graphics_ == nullptr || gbkText.empty() || !(pixelSize > 0)) return;
-  const std::wstring text = AnsiToWide(gbkText);
-  const std::wstring familyName = AnsiToWide(gbkFamily);
+  const std::wstring text = AnsiToWideUpToZero(gbkText);
+  const std::wstring familyName = AnsiToWideUpToZero(gbkFamily);
   if (text.empty()) return;
-  Gdiplus::GpFontFamily* family = nullptr;
-  if (GdipCreateFontFamilyFromName(familyName.c_str(), nullptr, &family) != Gdiplus::Ok) return;
-  Gdiplus::GpFont* font = nullptr;
-  Gdiplus::GpSolidFill* brush = nullptr;
-  if (GdipCreateFont(family, pixelSize, style, Gdiplus::UnitPixel, &font) == Gdiplus::Ok &&
-      GdipCreateSolidFill(argb, &brush) == Gdiplus::Ok) {
-    // A zero-sized layout box: no wrapping and no clipping.
-    const Gdiplus::RectF layout(x, y, 0.0f, 0.0f);
-    GdipDrawString(graphics_, text.c_str(), static_cast<INT>(text.size()), font, &layout, nullptr,
-                   brush);
+  Gdiplus::GpFontFamily* createdFamily = nullptr;
+  if (GdipCreateFontFamilyFromName(familyName.c_str(), nullptr, &createdFamily) != Gdiplus::Ok) {
+    return;
   }
-  if (brush != nullptr) GdipDeleteBrush(brush);
-  if (font != nullptr) GdipDeleteFont(font);
-  GdipDeleteFontFamily(family);
+  const GdiplusPtr<Gdiplus::GpFontFamily> family(createdFamily);
+  Gdiplus::GpFont* createdFont = nullptr;
+  if (GdipCreateFont(family.get(), pixelSize, style, Gdiplus::UnitPixel, &createdFont) !=
+      Gdiplus::Ok) {
+    return;
+  }
+  const GdiplusPtr<Gdiplus::GpFont> font(createdFont);
+  Gdiplus::GpSolidFill* createdBrush = nullptr;
+  if (GdipCreateSolidFill(argb, &createdBrush) != Gdiplus::Ok) return;
+  const GdiplusPtr<Gdiplus::GpSolidFill> brush(createdBrush);
+  // A zero-sized layout box: no wrapping and no clipping.
+  const Gdiplus::RectF layout(x, y, 0.0f, 0.0f);
+  GdipDrawString(graphics_.get(), text.c_str(), static_cast<INT>(text.size()), font.get(), &layout,
+                 nullptr, brush.get());
 }
 
 }  // namespace platform

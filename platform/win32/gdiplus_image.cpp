@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/win32/gdiplus_surface.h"
+#include "platform/win32/wide_text.h"
 
 using namespace Gdiplus::DllExports;
 
@@ -16,31 +17,17 @@ namespace {
 // The GDI+ codec that writes PNG files.
 constexpr CLSID kPngEncoder = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x75, 0xae, 0x2e}};
 
-std::wstring WidePath(const std::string& path) {
-  const int needed = MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()),
-                                         nullptr, 0);
-  std::wstring wide(static_cast<size_t>(needed), L'\0');
-  if (needed > 0) {
-    MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), wide.data(), needed);
-  }
-  return wide;
-}
-
 }  // namespace
-
-GdiplusImage::~GdiplusImage() {
-  if (image_ != nullptr) GdipDisposeImage(image_);
-}
 
 int32_t GdiplusImage::Width() const {
   UINT width = 0;
-  if (image_ == nullptr || GdipGetImageWidth(image_, &width) != Gdiplus::Ok) return 0;
+  if (image_ == nullptr || GdipGetImageWidth(image_.get(), &width) != Gdiplus::Ok) return 0;
   return static_cast<int32_t>(width);
 }
 
 int32_t GdiplusImage::Height() const {
   UINT height = 0;
-  if (image_ == nullptr || GdipGetImageHeight(image_, &height) != Gdiplus::Ok) return 0;
+  if (image_ == nullptr || GdipGetImageHeight(image_.get(), &height) != Gdiplus::Ok) return 0;
   return static_cast<int32_t>(height);
 }
 
@@ -48,24 +35,22 @@ std::unique_ptr<Image> DecodePngImage(const unsigned char* data, size_t size) {
   if (data == nullptr || size == 0) return std::make_unique<GdiplusImage>(nullptr);
   // The image reads from the stream for as long as it lives; the stream owns the block
   // (delete-on-release) and the image holds its own reference to the stream.
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
-  if (block == nullptr) return std::make_unique<GdiplusImage>(nullptr);
-  void* bytes = GlobalLock(block);
-  if (bytes == nullptr) {
-    GlobalFree(block);
-    return std::make_unique<GdiplusImage>(nullptr);
-  }
+  UniqueGlobalMemory block(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size));
+  if (!block) return std::make_unique<GdiplusImage>(nullptr);
+  void* bytes = GlobalLock(block.get());
+  if (bytes == nullptr) return std::make_unique<GdiplusImage>(nullptr);
   std::memcpy(bytes, data, size);
-  GlobalUnlock(block);
-  IStream* stream = nullptr;
-  if (CreateStreamOnHGlobal(block, TRUE, &stream) != S_OK) {
-    GlobalFree(block);
+  GlobalUnlock(block.get());
+  IStream* created = nullptr;
+  if (CreateStreamOnHGlobal(block.get(), TRUE, &created) != S_OK) {
     return std::make_unique<GdiplusImage>(nullptr);
   }
+  // Freed with the stream's last reference from here on.
+  block.release();
+  const ComPtr<IStream> stream(created);
   Gdiplus::GpImage* image = nullptr;
-  if (GdipLoadImageFromStream(stream, &image) != Gdiplus::Ok) image = nullptr;
-  stream->Release();
-  return std::make_unique<GdiplusImage>(image);
+  if (GdipLoadImageFromStream(stream.get(), &image) != Gdiplus::Ok) image = nullptr;
+  return std::make_unique<GdiplusImage>(GdiplusPtr<Gdiplus::GpImage>(image));
 }
 
 PixelBuffer StraightPixels(const uint32_t* premultiplied, int32_t width, int32_t height) {
@@ -94,16 +79,17 @@ PixelBuffer StraightPixels(const uint32_t* premultiplied, int32_t width, int32_t
 
 PixelBuffer ReadPngFile(const std::string& path) {
   PixelBuffer pixels;
-  Gdiplus::GpBitmap* bitmap = nullptr;
-  if (GdipCreateBitmapFromFile(WidePath(path).c_str(), &bitmap) != Gdiplus::Ok) return pixels;
+  Gdiplus::GpBitmap* created = nullptr;
+  if (GdipCreateBitmapFromFile(AnsiToWide(path).c_str(), &created) != Gdiplus::Ok) return pixels;
+  const GdiplusPtr<Gdiplus::GpBitmap> bitmap(created);
   UINT width = 0, height = 0;
-  GdipGetImageWidth(bitmap, &width);
-  GdipGetImageHeight(bitmap, &height);
+  GdipGetImageWidth(bitmap.get(), &width);
+  GdipGetImageHeight(bitmap.get(), &height);
   const Gdiplus::GpRect all(0, 0, static_cast<INT>(width), static_cast<INT>(height));
   Gdiplus::BitmapData data{};
   if (width > 0 && height > 0 &&
-      GdipBitmapLockBits(bitmap, &all, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &data) ==
-          Gdiplus::Ok) {
+      GdipBitmapLockBits(bitmap.get(), &all, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB,
+                         &data) == Gdiplus::Ok) {
     pixels.width = static_cast<int32_t>(width);
     pixels.height = static_cast<int32_t>(height);
     pixels.argb.resize(static_cast<size_t>(width) * height);
@@ -111,24 +97,23 @@ PixelBuffer ReadPngFile(const std::string& path) {
       const auto* row = static_cast<const unsigned char*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride;
       std::memcpy(&pixels.argb[static_cast<size_t>(y) * width], row, width * sizeof(uint32_t));
     }
-    GdipBitmapUnlockBits(bitmap, &data);
+    GdipBitmapUnlockBits(bitmap.get(), &data);
   }
-  GdipDisposeImage(bitmap);
   return pixels;
 }
 
 bool WritePngFile(const PixelBuffer& pixels, const std::string& path) {
   if (pixels.width <= 0 || pixels.height <= 0) return false;
   std::vector<uint32_t> copy = pixels.argb;
-  Gdiplus::GpBitmap* bitmap = nullptr;
+  Gdiplus::GpBitmap* created = nullptr;
   if (GdipCreateBitmapFromScan0(pixels.width, pixels.height, pixels.width * 4, PixelFormat32bppARGB,
-                                reinterpret_cast<BYTE*>(copy.data()), &bitmap) != Gdiplus::Ok) {
+                                reinterpret_cast<BYTE*>(copy.data()), &created) != Gdiplus::Ok) {
     return false;
   }
-  const bool written =
-      GdipSaveImageToFile(bitmap, WidePath(path).c_str(), &kPngEncoder, nullptr) == Gdiplus::Ok;
-  GdipDisposeImage(bitmap);
-  return written;
+  // Deleted before the pixels it was made over.
+  const GdiplusPtr<Gdiplus::GpBitmap> bitmap(created);
+  return GdipSaveImageToFile(bitmap.get(), AnsiToWide(path).c_str(), &kPngEncoder, nullptr) ==
+         Gdiplus::Ok;
 }
 
 }  // namespace platform

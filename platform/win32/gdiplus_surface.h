@@ -8,24 +8,42 @@
 // windows.h first: the GDI+ headers build on its types.
 #include <gdiplus.h>
 
+#include <memory>
+
 #include "platform/canvas.h"
+#include "platform/win32/unique_handle.h"
 
 namespace platform {
 
+// GDI+ objects that delete themselves, each through its own flat-API call.
+struct GdiplusDeleter {
+  void operator()(Gdiplus::GpGraphics* graphics) const {
+    Gdiplus::DllExports::GdipDeleteGraphics(graphics);
+  }
+  void operator()(Gdiplus::GpBrush* brush) const { Gdiplus::DllExports::GdipDeleteBrush(brush); }
+  void operator()(Gdiplus::GpFont* font) const { Gdiplus::DllExports::GdipDeleteFont(font); }
+  void operator()(Gdiplus::GpFontFamily* family) const {
+    Gdiplus::DllExports::GdipDeleteFontFamily(family);
+  }
+  void operator()(Gdiplus::GpImage* image) const { Gdiplus::DllExports::GdipDisposeImage(image); }
+  void operator()(Gdiplus::GpImageAttributes* attributes) const {
+    Gdiplus::DllExports::GdipDisposeImageAttributes(attributes);
+  }
+};
+template <typename Object>
+using GdiplusPtr = std::unique_ptr<Object, GdiplusDeleter>;
+
 class GdiplusImage : public Image {
  public:
-  // Takes over the native image; null stands for data that did not decode.
-  explicit GdiplusImage(Gdiplus::GpImage* image) : image_(image) {}
-  ~GdiplusImage() override;
-  GdiplusImage(const GdiplusImage&) = delete;
-  GdiplusImage& operator=(const GdiplusImage&) = delete;
+  // Null stands for data that did not decode.
+  explicit GdiplusImage(GdiplusPtr<Gdiplus::GpImage> image) : image_(std::move(image)) {}
 
   int32_t Width() const override;
   int32_t Height() const override;
-  Gdiplus::GpImage* native() const { return image_; }
+  Gdiplus::GpImage* native() const { return image_.get(); }
 
  private:
-  Gdiplus::GpImage* image_;
+  GdiplusPtr<Gdiplus::GpImage> image_;
 };
 
 class GdiplusSurface : public Surface, public Canvas {
@@ -50,18 +68,20 @@ class GdiplusSurface : public Surface, public Canvas {
   void FinishDrawing();
   // The memory device context holding the DIB, for UpdateLayeredWindow; null for an empty
   // surface.
-  HDC dc() const { return dc_; }
+  HDC dc() const { return dc_.get(); }
   // The premultiplied pixels, row by row, top row first; null for an empty surface.
   const uint32_t* bits() const { return bits_; }
 
  private:
   int32_t width_;
   int32_t height_;
-  HDC dc_ = nullptr;
-  HBITMAP bitmap_ = nullptr;
-  HGDIOBJ previous_ = nullptr;
-  uint32_t* bits_ = nullptr;
-  Gdiplus::GpGraphics* graphics_ = nullptr;
+  // Declared in the order they are made: they go in reverse, the graphics object first, the
+  // device context last.
+  UniqueMemoryDc dc_;
+  UniqueGdiObject<HBITMAP> bitmap_;
+  SelectedObject selection_;
+  uint32_t* bits_ = nullptr;  // the bitmap's own memory
+  GdiplusPtr<Gdiplus::GpGraphics> graphics_;
 };
 
 // Premultiplied 0xAARRGGBB pixels to straight ones.

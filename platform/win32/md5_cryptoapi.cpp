@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "platform/md5.h"
+#include "platform/win32/unique_handle.h"
 
 namespace platform {
 namespace {
@@ -14,37 +15,52 @@ std::string WithLastError(const char* message) {
   return message + std::to_string(::GetLastError());
 }
 
+// A failed destroy or release only costs a log line; the digest is already made.
+struct CryptProviderTraits {
+  using Value = HCRYPTPROV;
+  static Value Invalid() { return 0; }
+  static void Close(Value provider) {
+    if (!::CryptReleaseContext(provider, 0)) {
+      std::printf("%s\n", WithLastError("CryptReleaseContext go wrong:").c_str());
+    }
+  }
+};
+
+struct CryptHashTraits {
+  using Value = HCRYPTHASH;
+  static Value Invalid() { return 0; }
+  static void Close(Value hash) {
+    if (!::CryptDestroyHash(hash)) {
+      std::printf("%s\n", WithLastError("CryptDestroyHash go wrong:").c_str());
+    }
+  }
+};
+
 }  // namespace
 
 struct Md5::State {
-  HCRYPTPROV provider = 0;
-  HCRYPTHASH hash = 0;
+  // The hash belongs to the provider: declared after it, it goes first.
+  UniqueHandle<CryptProviderTraits> provider;
+  UniqueHandle<CryptHashTraits> hash;
 };
 
 Md5::Md5() : state_(std::make_unique<State>()) {}
 
-Md5::~Md5() {
-  // A failed destroy or release only costs a log line; the digest is already made.
-  if (state_->hash != 0 && !::CryptDestroyHash(state_->hash)) {
-    std::printf("%s\n", WithLastError("CryptDestroyHash go wrong:").c_str());
-  }
-  if (state_->provider != 0 && !::CryptReleaseContext(state_->provider, 0)) {
-    std::printf("%s\n", WithLastError("CryptReleaseContext go wrong:").c_str());
-  }
-}
+Md5::~Md5() = default;
 
 bool Md5::Begin(std::string* failure) {
-  if (!::CryptAcquireContextW(&state_->provider, nullptr, nullptr, PROV_RSA_FULL,
-                              CRYPT_VERIFYCONTEXT)) {
-    state_->provider = 0;
+  HCRYPTPROV provider = 0;
+  if (!::CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
     *failure = WithLastError("CryptAcquireContext go wrong:");
     return false;
   }
-  if (!::CryptCreateHash(state_->provider, CALG_MD5, 0, 0, &state_->hash)) {
-    state_->hash = 0;
+  state_->provider.reset(provider);
+  HCRYPTHASH hash = 0;
+  if (!::CryptCreateHash(state_->provider.get(), CALG_MD5, 0, 0, &hash)) {
     *failure = WithLastError("CryptCreateHash go wrong:");
     return false;
   }
+  state_->hash.reset(hash);
   return true;
 }
 
@@ -53,7 +69,7 @@ bool Md5::Update(const void* data, size_t size, std::string* failure) {
   const BYTE* bytes = static_cast<const BYTE*>(data);
   while (size > 0) {
     const DWORD step = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
-    if (!::CryptHashData(state_->hash, bytes, step, 0)) {
+    if (!::CryptHashData(state_->hash.get(), bytes, step, 0)) {
       *failure = WithLastError("CryptHashData go wrong:");
       return false;
     }
@@ -65,12 +81,12 @@ bool Md5::Update(const void* data, size_t size, std::string* failure) {
 
 bool Md5::Finish(Digest* digest, std::string* failure) {
   DWORD length = 0;
-  if (!::CryptGetHashParam(state_->hash, HP_HASHVAL, nullptr, &length, 0) ||
+  if (!::CryptGetHashParam(state_->hash.get(), HP_HASHVAL, nullptr, &length, 0) ||
       length != digest->size()) {
     *failure = "get length wrong";
     return false;
   }
-  if (!::CryptGetHashParam(state_->hash, HP_HASHVAL, digest->data(), &length, 0)) {
+  if (!::CryptGetHashParam(state_->hash.get(), HP_HASHVAL, digest->data(), &length, 0)) {
     *failure = "get length wrong";
     return false;
   }

@@ -5,50 +5,39 @@
 #include <shellapi.h>
 #include <tlhelp32.h>
 
-#include <mutex>
-
 #include "platform/process.h"
+#include "platform/win32/command_line.h"
+#include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_text.h"
 
 namespace platform {
-namespace {
 
-std::mutex argumentsMutex;
-bool argumentsSet = false;
-std::vector<std::string> programArguments;
-
-// The wide argument vector as the runtime parses it, each argument in the ANSI code page.
-std::vector<std::string> ArgumentsFromCommandLine() {
+std::vector<std::string> CommandLineArguments() {
   std::vector<std::string> arguments;
   int count = 0;
-  LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  const UniqueLocalPtr<LPWSTR> wide(::CommandLineToArgvW(::GetCommandLineW(), &count));
   if (wide == nullptr) return arguments;
-  for (int i = 1; i < count; ++i) arguments.push_back(WideToAnsi(wide[i]));
-  ::LocalFree(wide);
+  for (int i = 0; i < count; ++i) arguments.push_back(WideToAnsi(wide.get()[i]));
   return arguments;
 }
 
-}  // namespace
-
 std::vector<ProcessEntry> SnapshotProcesses() {
   std::vector<ProcessEntry> entries;
-  const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return entries;
+  const UniqueFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return entries;
   PROCESSENTRY32 entry{};
   entry.dwSize = sizeof entry;
-  for (BOOL more = ::Process32First(snapshot, &entry); more;
-       more = ::Process32Next(snapshot, &entry)) {
+  for (BOOL more = ::Process32First(snapshot.get(), &entry); more;
+       more = ::Process32Next(snapshot.get(), &entry)) {
     entries.push_back(ProcessEntry{static_cast<uint32_t>(entry.th32ProcessID), entry.szExeFile});
   }
-  ::CloseHandle(snapshot);
   return entries;
 }
 
 bool TerminateProcessById(uint32_t pid) {
-  const HANDLE process = ::OpenProcess(PROCESS_TERMINATE, FALSE, pid);
-  if (process == nullptr) return false;
-  ::TerminateProcess(process, 0);
-  ::CloseHandle(process);
+  const UniqueKernelHandle process(::OpenProcess(PROCESS_TERMINATE, FALSE, pid));
+  if (!process) return false;
+  ::TerminateProcess(process.get(), 0);
   return true;
 }
 
@@ -61,23 +50,17 @@ bool StartProcess(const std::string& commandLine, const std::string& directory) 
                         directory.c_str(), &startup, &created)) {
     return false;
   }
-  ::CloseHandle(created.hThread);
-  ::CloseHandle(created.hProcess);
+  // Nobody waits for the game: both its handles are closed on the way out, and it runs on.
+  const UniqueKernelHandle process(created.hProcess);
+  const UniqueKernelHandle thread(created.hThread);
   return true;
 }
 
-std::vector<std::string> ProgramArguments() {
-  {
-    std::lock_guard lock(argumentsMutex);
-    if (argumentsSet) return programArguments;
-  }
-  return ArgumentsFromCommandLine();
-}
-
-void SetProgramArguments(int argc, char** argv) {
-  std::lock_guard lock(argumentsMutex);
-  programArguments.assign(argv + (argc > 0 ? 1 : 0), argv + argc);
-  argumentsSet = true;
+// A program whose entry point is not ours (a test suite) still has the command line to ask.
+std::vector<std::string> ArgumentsFromSystem() {
+  std::vector<std::string> arguments = CommandLineArguments();
+  if (!arguments.empty()) arguments.erase(arguments.begin());
+  return arguments;
 }
 
 // Windows has no SIGPIPE: a write to a closed socket fails with an error code.

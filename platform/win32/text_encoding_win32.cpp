@@ -3,22 +3,12 @@
 #include <windows.h>
 
 #include "platform/text_encoding.h"
+#include "platform/win32/wide_text.h"
 
 namespace platform {
 namespace {
 
 constexpr UINT kGbk = 936;
-
-std::wstring ToWide(UINT codePage, std::string_view text) {
-  if (text.empty()) return {};
-  const int n = ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0);
-  std::wstring wide(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-  if (n > 0) {
-    ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-  }
-  return wide;
-}
 
 std::string FromWide(UINT codePage, const std::wstring& wide) {
   if (wide.empty()) return {};

@@ -15,31 +15,23 @@
 #include <utility>
 #include <vector>
 
+#include "platform/paint_fairness.h"
 #include "platform/win32/gdiplus_surface.h"
+#include "platform/win32/wide_text.h"
 #include "platform/window_system.h"
+#include "resources/resource_ids.h"
 
 namespace platform {
 namespace {
 
 constexpr wchar_t kFormClassName[] = L"BaseForm";
 constexpr wchar_t kTaskClassName[] = L"TidewakeTasks";
-constexpr int kIconResource = 108;
 // The caption drag: SC_MOVE with HTCAPTION in its low bits.
 constexpr WPARAM kDragCommand = 0xF012;
 constexpr UINT kRunTaskMessage = WM_APP + 1;
 
 HWND Hwnd(WindowHandle window) { return reinterpret_cast<HWND>(window); }
 WindowHandle Handle(HWND hwnd) { return reinterpret_cast<WindowHandle>(hwnd); }
-
-std::wstring AnsiToWide(const std::string& text) {
-  const int needed =
-      MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(needed > 0 ? needed : 0), L'\0');
-  if (needed > 0) {
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), needed);
-  }
-  return wide;
-}
 
 class Win32WindowSystem;
 // The window procedure is a plain function; it reaches the one window system through this.
@@ -153,19 +145,18 @@ class Win32WindowSystem : public WindowSystem {
     content->FinishDrawing();
     if (content->dc() != nullptr) {
       const Rect rect = WindowRect(window);
-      HDC screen = GetDC(nullptr);
+      const UniqueScreenDc screen(GetDC(nullptr));
       POINT destination{rect.x, rect.y};
       SIZE size{content->Width(), content->Height()};
       POINT origin{0, 0};
       BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-      UpdateLayeredWindow(Hwnd(window), screen, &destination, &size, content->dc(), &origin, 0,
-                          &blend, ULW_ALPHA);
-      ReleaseDC(nullptr, screen);
+      UpdateLayeredWindow(Hwnd(window), screen.get(), &destination, &size, content->dc(), &origin,
+                          0, &blend, ULW_ALPHA);
     }
     // Kept only so that the composed splash can be read back; a layered window's pixels cannot
     // be asked from the system.
     presented_[Hwnd(window)] = std::move(content);
-    presentSerial_[Hwnd(window)] = ++lastPresentSerial_;
+    fairness_.Presented(window);
   }
 
   void BeginDrag(WindowHandle window) override {
@@ -218,10 +209,7 @@ class Win32WindowSystem : public WindowSystem {
 
   bool PeekAndDispatch() override {
     MSG msg;
-    // The painter composes one window per 16 ms, so in a frame where several windows changed
-    // only the first paint message composes. The system would hand out the paint messages in
-    // its own order, and a form that changes every frame (the transfer texts) would keep the
-    // main window from ever showing; the window that has waited longest goes first instead.
+    // The system would hand out paint messages in its own order; PaintFairness picks instead.
     if (PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE) && msg.message == WM_PAINT) {
       HWND fair = LongestWaitingInvalidWindow();
       if (fair != nullptr && PeekMessageW(&msg, fair, WM_PAINT, WM_PAINT, PM_REMOVE)) {
@@ -326,19 +314,12 @@ class Win32WindowSystem : public WindowSystem {
   }
 
   // Of the windows with an update region, the one presented longest ago.
-  HWND LongestWaitingInvalidWindow() const {
-    HWND chosen = nullptr;
-    uint64_t oldest = 0;
+  HWND LongestWaitingInvalidWindow() {
+    invalid_.clear();
     for (HWND hwnd : windows_) {
-      if (!GetUpdateRect(hwnd, nullptr, FALSE)) continue;
-      auto found = presentSerial_.find(hwnd);
-      const uint64_t serial = found == presentSerial_.end() ? 0 : found->second;
-      if (chosen == nullptr || serial < oldest) {
-        chosen = hwnd;
-        oldest = serial;
-      }
+      if (GetUpdateRect(hwnd, nullptr, FALSE)) invalid_.push_back(Handle(hwnd));
     }
-    return chosen;
+    return Hwnd(fairness_.Next(invalid_));
   }
 
   // The overlay windows in stacking order, lowest first.
@@ -393,8 +374,8 @@ class Win32WindowSystem : public WindowSystem {
   std::wstring mainClass_;
   std::vector<HWND> windows_;  // creation order
   std::map<HWND, std::unique_ptr<GdiplusSurface>> presented_;
-  std::map<HWND, uint64_t> presentSerial_;
-  uint64_t lastPresentSerial_ = 0;
+  PaintFairness fairness_;
+  std::vector<WindowHandle> invalid_;  // reused: asked again for every paint message
   std::mutex tasksMutex_;
   std::deque<std::function<void()>> tasks_;
 };
