@@ -288,8 +288,13 @@ bool ClickButton(HWND box, int buttonId) {
                       &startup, &created)) {
     return false;
   }
-  CloseHandle(created.hThread);
-  CloseHandle(created.hProcess);
+  // Wine starts a Linux program (xdotool) without Windows handles and may hand back values that
+  // were never set: closing them could close an unrelated handle of this process (seen: the
+  // registry root the CryptoAPI cases need). Only a handle that names the started process is ours.
+  if (created.dwProcessId != 0 && GetProcessId(created.hProcess) == created.dwProcessId) {
+    CloseHandle(created.hThread);
+    CloseHandle(created.hProcess);
+  }
   return true;
 }
 
