@@ -98,13 +98,6 @@ WindowObject* LayerCompositor::AddOverlay() {
   return overlays_.back();
 }
 
-bool LayerCompositor::Owns(WindowHandle window) const {
-  for (const auto& owned : windows_) {
-    if (owned.get() == window) return true;
-  }
-  return false;
-}
-
 void LayerCompositor::Raise(WindowObject* overlay) {
   if (!overlays_.empty() && overlays_.back() == overlay) return;
   const auto at = std::find(overlays_.begin(), overlays_.end(), overlay);

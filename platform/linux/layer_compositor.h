@@ -35,7 +35,6 @@ class LayerCompositor {
   WindowObject* AddMain(const Rect& rect);
   WindowObject* AddOverlay();
   WindowObject* main() const { return main_; }
-  bool Owns(WindowHandle window) const;
 
   // Puts the overlay above all others.
   void Raise(WindowObject* overlay);
