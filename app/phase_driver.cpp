@@ -8,6 +8,7 @@
 #include "app/download_progress.h"
 #include "app/launcher_app.h"
 #include "core/layout.h"
+#include "core/strings.h"
 #include "fs/directory.h"
 #include "fs/download_record.h"
 #include "fs/now_ms.h"
@@ -100,7 +101,8 @@ void LauncherApp::StartCleanUpPhase(const std::string& zipPath, const std::strin
 }
 
 void LauncherApp::VerifyAndUnzip(const std::string& zipPath, const std::string& zipMd5) {
-  if (FileMd5IfExists(zipPath) != zipMd5) {
+  // Publishers' tools print digests in either case; the bytes decide, not the letters.
+  if (!SameDigest(FileMd5IfExists(zipPath), zipMd5)) {
     platform::RemoveFile(zipPath);
     ShowRetryDialog("文件校验不一致，点击重新下载", "");
     return;
@@ -111,9 +113,8 @@ void LauncherApp::VerifyAndUnzip(const std::string& zipPath, const std::string& 
 void LauncherApp::BeginUnzip(const std::string& zipPath) {
   ShowUnzipStarted();
   SetPhase("unzip");
-  // Set until the extraction succeeds: a run that finds it knows the installed tree may be
-  // half-written (a crash, a power loss, a kill) and installs the package again.
-  if (!SaveDownloadRecord(installPendingKey, zipPath)) ShowRecordWriteError();
+  // RememberPackage marked the install as pending before the download; the mark stays until the
+  // extraction succeeds, so a run cut short here installs the package again.
   try {
     UnzipTask task;
     task.zipPath = zipPath;

@@ -13,5 +13,8 @@ extern const std::string localConfigName;    // "local_config.json"
 extern const std::string localFileInfoName;  // "local_fileInfo.json"
 extern const std::string downloadRecordPath; // installDirName + "/downloadRecord"
 extern const std::vector<std::string> baseUrls;
-// Download-record key set while a package is extracted over the installed files.
+// Download-record key naming the package whose installation has not finished: set before its
+// download starts (or, when it is complete on disk already, before its verification) and
+// cleared after a successful extraction. Empty or absent: the installed files are the recorded
+// package's.
 extern const std::string installPendingKey;   // "installPending"

@@ -28,3 +28,12 @@ std::vector<std::string> SplitString(const std::string& text, const std::string&
     position = found + delimiter.size();
   }
 }
+
+bool SameDigest(const std::string& a, const std::string& b) {
+  if (a.empty() || a.size() != b.size()) return false;
+  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}

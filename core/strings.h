@@ -11,3 +11,8 @@ std::string ReplaceAll(const std::string& source, const std::string& search,
 // Skips leading delimiter characters, then cuts at every occurrence of the whole delimiter;
 // empty pieces are dropped.
 std::vector<std::string> SplitString(const std::string& text, const std::string& delimiter);
+
+// True when both texts name the same digest: equal byte for byte except that ASCII letters
+// match in either case (hex digests are printed both ways). Neither may be empty, since an
+// empty digest means none could be made.
+bool SameDigest(const std::string& a, const std::string& b);

@@ -7,34 +7,49 @@
 
 namespace {
 
-std::vector<std::string> ListEntries(const std::string& directory, bool wantDirectories) {
-  std::vector<std::string> names;
+struct Listed {
+  std::string name;
+  bool link = false;
+};
+
+std::vector<Listed> ListEntries(const std::string& directory, bool wantDirectories) {
+  std::vector<Listed> found;
   for (const platform::DirEntry& entry : platform::ListDirectory(directory)) {
     if (entry.name == "." || entry.name == "..") continue;
     if (entry.attributes == platform::kInvalidFileAttributes) continue;
     const bool isDirectory = (entry.attributes & platform::kFileAttributeDirectory) != 0;
-    if (isDirectory == wantDirectories) names.push_back(entry.name);
+    if (isDirectory == wantDirectories) found.push_back({entry.name, entry.link});
   }
+  return found;
+}
+
+std::vector<std::string> Names(const std::vector<Listed>& entries) {
+  std::vector<std::string> names;
+  for (const Listed& entry : entries) names.push_back(entry.name);
   return names;
 }
 
 }  // namespace
 
 std::vector<std::string> ListFiles(const std::string& directory) {
-  return ListEntries(directory, false);
+  return Names(ListEntries(directory, false));
 }
 
 std::vector<std::string> ListDirectories(const std::string& directory) {
-  return ListEntries(directory, true);
+  return Names(ListEntries(directory, true));
 }
 
 void WalkDirectory(const std::string& path, const std::string& relative, const WalkVisitor& visitor) {
-  if (!platform::DirectoryExists(path)) return;
-  for (const std::string& name : ListDirectories(path)) {
-    WalkDirectory(JoinPath(path, name), JoinPath(relative, name), visitor);
-    visitor("dir", JoinPath(relative, name), name);
+  // A link (or a junction) to a folder elsewhere is an entry of this tree, not a part of it: the
+  // walk reports it and never goes through it, so a deleting visitor cannot reach its target.
+  if (!platform::DirectoryExists(path) || platform::IsLink(path)) return;
+  for (const Listed& entry : ListEntries(path, true)) {
+    if (!entry.link) WalkDirectory(JoinPath(path, entry.name), JoinPath(relative, entry.name), visitor);
+    visitor("dir", JoinPath(relative, entry.name), entry.name);
   }
-  for (const std::string& name : ListFiles(path)) visitor("file", JoinPath(relative, name), name);
+  for (const Listed& entry : ListEntries(path, false)) {
+    visitor("file", JoinPath(relative, entry.name), entry.name);
+  }
 }
 
 void ClearPackageFolder(const std::string& folder) {

@@ -15,10 +15,13 @@ using WalkVisitor =
     std::function<void(const std::string& kind, const std::string& relative, const std::string& name)>;
 
 // Post-order walk: a directory is reported after everything below it, subdirectories before
-// files. The top directory itself is never reported.
+// files. The top directory itself is never reported. Links and junctions are reported as what
+// they point at ("dir" or "file", "file" when dangling) and never walked through; a top
+// directory that is itself a link is not walked at all.
 void WalkDirectory(const std::string& path, const std::string& relative, const WalkVisitor& visitor);
 
-// Empties the folder depth-first; the folder itself stays.
+// Empties the folder depth-first; the folder itself stays. A link inside is removed as a link,
+// its target untouched; a folder that is itself a link is not emptied through.
 void ClearPackageFolder(const std::string& folder);
 
 // Creates exactly one directory level; false (and a log line) when it was not created.

@@ -20,7 +20,35 @@ bool IsParentPiece(const std::string& piece) {
   return dots >= 2;
 }
 
+// A piece made only of dots and spaces names no folder of its own on Windows: "." or ".." once
+// the trailing dots and spaces are dropped, or nothing at all.
+bool IsDotsAndSpaces(const std::string& piece) {
+  return piece.find_first_not_of(". ") == std::string::npos;
+}
+
 }  // namespace
+
+bool ClimbsAboveStart(const std::string& path) {
+  int depth = 0;
+  std::string piece;
+  const auto endPiece = [&depth, &piece] {
+    if (IsParentPiece(piece)) {
+      --depth;
+    } else if (!IsDotsAndSpaces(piece)) {
+      ++depth;
+    }
+    piece.clear();
+    return depth < 0;
+  };
+  for (char c : path) {
+    if (!IsSeparator(c)) {
+      piece += c;
+    } else if (endPiece()) {
+      return true;
+    }
+  }
+  return endPiece();
+}
 
 bool LeadsOutsideDestination(const std::string& name) {
   if (name.empty()) return false;

@@ -11,3 +11,10 @@ bool LeadsOutsideDestination(const std::string& name);
 
 // True when the relative path stays below the directory it is joined to.
 bool IsContainedRelativePath(const std::string& path);
+
+// True when the pieces of the path, read from the directory it is joined to, go up further than
+// they went down ("../x", "a/../../x"); both '/' and '\' separate, and a piece of only dots and
+// spaces with two or more dots counts as a parent. Separators at the start or doubled add no
+// level, so "/x" joined as dir + "/" + "/x" stays below dir. Nothing on disk is looked at: a
+// link inside the directory may still lead elsewhere.
+bool ClimbsAboveStart(const std::string& path);

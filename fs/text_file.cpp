@@ -4,6 +4,7 @@
 
 #include "fs/stdio_file.h"
 #include "platform/files.h"
+#include "platform/replace_file.h"
 
 std::string ReadTextFile(const std::string& path) {
   if (!platform::PathExists(path)) return {};
@@ -24,14 +25,16 @@ std::string ReadTextFile(const std::string& path) {
 }
 
 bool WriteTextFile(const std::string& path, const std::string& text) {
-  FilePtr file(std::fopen(path.c_str(), "wb"));
-  if (!file) return false;
   std::string raw;
   raw.reserve(text.size() + text.size() / 16);
   for (char c : text) {
     if (c == '\n') raw += '\r';
     raw += c;
   }
-  const bool written = std::fwrite(raw.data(), 1, raw.size(), file.get()) == raw.size();
-  return CloseFile(file) && written;
+  // Truncating the file in place would leave it empty or half-written to whoever reads it after
+  // a crash or a power cut: the record would forget the package, the cache would not parse.
+  const std::string staging = path + ".new";
+  if (platform::WriteFileToDisk(staging, raw) && platform::ReplaceByRename(staging, path)) return true;
+  platform::RemoveFile(staging);
+  return false;
 }

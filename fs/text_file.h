@@ -8,5 +8,7 @@
 // The whole text; empty when the file is missing or cannot be opened.
 std::string ReadTextFile(const std::string& path);
 
-// Creates or truncates the file and writes the text. False when it could not be written.
+// Writes the text to path + ".new", puts it on the disk and renames it over the file: a stop at
+// any moment leaves the old content or the new one. False when it could not be written; the
+// old file is then as it was.
 bool WriteTextFile(const std::string& path, const std::string& text);

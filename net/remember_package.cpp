@@ -1,5 +1,7 @@
 #include "net/remember_package.h"
 
+#include "core/layout.h"
+#include "core/strings.h"
 #include "fs/download_record.h"
 #include "platform/files.h"
 
@@ -10,11 +12,18 @@ void RememberPackage(const std::string& zipPath, const std::string& zipMd5,
   if (!recordedName.empty()) {
     if (platform::PathExists(recordedName) && recordedName != zipPath) {
       platform::RemoveFile(recordedName);
-    } else if (zipMd5 != recordedMd5) {
-      // A partial file of an older version of the same package.
+    } else if (!SameDigest(zipMd5, recordedMd5)) {
+      // A partial file of an older version of the same package. The same digest in another
+      // letter case is the same package: the update check resumes such a file, so it must stay.
       platform::RemoveFile(recordedName);
     }
   }
+  // Written first and cleared only after a finished extraction: from here on the installed
+  // files may be older than the record says (the download, the settle, the digest check and the
+  // extraction can each be cut short), and a run that finds the mark resumes or installs the
+  // package instead of starting the game it replaces. A stop between this write and the next
+  // two leaves the mark with the previous names, which the check treats the same way.
+  if (!SaveDownloadRecord(installPendingKey, zipPath) && onWriteFailed) onWriteFailed();
   if (!SaveDownloadRecord("zipName", zipPath) && onWriteFailed) onWriteFailed();
   if (!SaveDownloadRecord("zipMd5", zipMd5) && onWriteFailed) onWriteFailed();
 }

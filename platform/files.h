@@ -35,19 +35,24 @@ std::optional<int64_t> LastWriteTimeMs(const std::string& path);
 
 struct DirEntry {
   std::string name;
-  uint32_t attributes = 0;
+  uint32_t attributes = 0;  // the link's target's, where the system reports them
+  bool link = false;        // a symbolic link or a junction: its own entry, not its target
 };
 
 // FindFirstFileA/FindNextFileA over "dir\*": every entry the system reports, "." and ".."
 // included where it reports them. Empty when the directory cannot be read.
 std::vector<DirEntry> ListDirectory(const std::string& dir);
 
+// True when the path itself is a symbolic link or a junction (not followed).
+bool IsLink(const std::string& path);
+
 enum class MakeDirResult { Created, AlreadyExists, Failed };
 // CreateDirectoryA: exactly one level.
 MakeDirResult MakeDirectory(const std::string& path);
 
 bool RemoveFile(const std::string& path);            // DeleteFileA
-bool RemoveEmptyDirectory(const std::string& path);  // RemoveDirectoryA
+// RemoveDirectoryA: an empty directory, or a link to a directory (the link, never its target).
+bool RemoveEmptyDirectory(const std::string& path);
 
 // Lets a program extracted from an archive be started: where files carry an executable bit,
 // it is set for everyone who may read the file; elsewhere nothing happens.

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/layout.h"
+#include "core/strings.h"
 #include "fs/download_record.h"
 #include "fs/safe_path.h"
 #include "install/file_digest.h"
@@ -81,18 +82,21 @@ bool Check::RecordMatches(const std::string& zipName, const std::string& zipMd5,
     const uint64_t size = FileSize64(zipName);
     if (zipBytes < 0 || static_cast<uint64_t>(zipBytes) < size) return false;
   }
-  // An extraction that never finished leaves the installed files suspect, whatever they are.
+  // The record names a package before it is installed: while the mark is set, the installed
+  // files may still be the previous version's (with the same names) or half-written.
   if (!DownloadRecordValue(installPendingKey).empty()) return false;
   const std::string recordedName = DownloadRecordValue("zipName");
   const std::string recordedMd5 = DownloadRecordValue("zipMd5");
-  return !recordedName.empty() && recordedName == zipName && !recordedMd5.empty() &&
-         recordedMd5 == zipMd5;
+  return !recordedName.empty() && recordedName == zipName && SameDigest(recordedMd5, zipMd5);
 }
 
 bool Check::FilesPresent(const std::vector<std::string>& fileNameList) {
   for (const std::string& entry : fileNameList) {
-    // An entry that leads out of the install directory can never be one of its files.
-    if (!IsContainedRelativePath(entry)) return false;
+    // Only existence is tested, and the joined path starts inside the install directory, so a
+    // leading separator or a drive-like prefix stays inside it. Parent pieces could still climb
+    // out and let a document learn whether some file of the player's exists (a download or not
+    // tells the server) or make the system mount a share: such an entry counts as missing.
+    if (ClimbsAboveStart(entry)) return false;
     // The document's names are UTF-8; the extraction wrote each entry under its narrow form.
     if (!platform::PathExists(installDirName + "/" + platform::Utf8ToNarrow(entry))) return false;
   }
@@ -101,12 +105,13 @@ bool Check::FilesPresent(const std::vector<std::string>& fileNameList) {
 
 int64_t Check::ResumeOffset(const std::string& zipName, const std::string& zipMd5, int64_t zipBytes) {
   if (!platform::PathExists(zipName)) return 0;
-  const std::string recordedMd5 = DownloadRecordValue("zipMd5");
-  if (recordedMd5.empty() || recordedMd5 != zipMd5) return 0;
+  // The same digest in another letter case is the same package; RememberPackage keeps its
+  // partial file by the same rule, so an offset given here always finds its bytes.
+  if (!SameDigest(DownloadRecordValue("zipMd5"), zipMd5)) return 0;
   const uint64_t size = FileSize64(zipName);
   if (zipBytes < 0 || size > static_cast<uint64_t>(zipBytes)) return 0;
   if (size == static_cast<uint64_t>(zipBytes)) {
-    return FileMd5IfExists(packagePath) == zipMd5 ? static_cast<int64_t>(size) : 0;
+    return SameDigest(FileMd5IfExists(packagePath), zipMd5) ? static_cast<int64_t>(size) : 0;
   }
   return static_cast<int64_t>(size);
 }

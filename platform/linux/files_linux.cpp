@@ -49,9 +49,17 @@ std::vector<DirEntry> ListDirectory(const std::string& dir) {
     item.name = entry->d_name;
     const std::string full = dir + kPathSeparator + item.name;
     item.attributes = FileAttributes(full);
+    item.link = IsLink(full);
+    // A dangling link has no target to report; it is still an entry to see (and remove).
+    if (item.link && item.attributes == kInvalidFileAttributes) item.attributes = kFileAttributeNormal;
     entries.push_back(std::move(item));
   }
   return entries;
+}
+
+bool IsLink(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
 MakeDirResult MakeDirectory(const std::string& path) {
@@ -64,7 +72,11 @@ bool RemoveFile(const std::string& path) {
   return ::unlink(path.c_str()) == 0;
 }
 
-bool RemoveEmptyDirectory(const std::string& path) { return ::rmdir(path.c_str()) == 0; }
+bool RemoveEmptyDirectory(const std::string& path) {
+  if (::rmdir(path.c_str()) == 0) return true;
+  // rmdir refuses a link; RemoveDirectoryA removes a link to a directory as the link itself.
+  return errno == ENOTDIR && IsLink(path) && DirectoryExists(path) && ::unlink(path.c_str()) == 0;
+}
 
 void MarkExecutable(const std::string& path) {
   struct stat st {};

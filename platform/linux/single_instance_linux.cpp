@@ -2,14 +2,17 @@
 // the first copy hears the later ones. Abstract sockets carry no permissions, so the peer's uid
 // is checked before a wake is believed.
 
+#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -22,8 +25,22 @@ namespace {
 
 constexpr char kWakeWord[] = "wake";
 
+// $XDG_RUNTIME_DIR belongs to the user alone; /tmp is shared, so there another user may have
+// put a file or a link under our name first.
 std::string LockPath(const std::string& name) {
-  return "/tmp/" + name + "." + std::to_string(::getuid()) + ".lock";
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  const std::string folder = runtime != nullptr && runtime[0] == '/' ? runtime : "/tmp";
+  return folder + "/" + name + "." + std::to_string(::getuid()) + ".lock";
+}
+
+// The lock file, or none. A link is never followed and a file that is not a regular file of our
+// own is not used: whoever placed it could otherwise hold its lock and keep us from starting.
+UniqueFd OpenOwnLockFile(const std::string& path) {
+  UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+  if (!fd) return fd;
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::getuid()) return {};
+  return fd;
 }
 
 sockaddr_un SocketAddress(const std::string& name, socklen_t* length) {
@@ -82,7 +99,7 @@ bool WakeFirstCopy(const std::string& name) {
 }  // namespace
 
 bool ClaimSingleInstance(const std::string& name, std::function<void()> onWake) {
-  UniqueFd lock(::open(LockPath(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+  UniqueFd lock = OpenOwnLockFile(LockPath(name));
   if (lock && ::flock(lock.get(), LOCK_EX | LOCK_NB) != 0) {
     lock.reset();
     WakeFirstCopy(name);
@@ -90,7 +107,8 @@ bool ClaimSingleInstance(const std::string& name, std::function<void()> onWake) 
   }
   // The descriptor stays open, and the lock held, until the process ends.
   const bool locked = lock.release() >= 0;
-  // Without a lock file (an unwritable /tmp) the socket alone decides.
+  // Without a lock file of our own (an unwritable folder, a foreign file) the socket alone
+  // decides.
   socklen_t length = 0;
   const sockaddr_un address = SocketAddress(name, &length);
   UniqueFd listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));

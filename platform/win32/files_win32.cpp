@@ -29,6 +29,25 @@ std::optional<int64_t> LastWriteTimeMs(const std::string& path) {
   return FileTimeToUnixMs(data.ftLastWriteTime);
 }
 
+namespace {
+
+// Symbolic links and junctions are name surrogates; other reparse points (cloud placeholders,
+// deduplicated files) are ordinary files and folders to us.
+bool IsLinkEntry(const WIN32_FIND_DATAA& found) {
+  return (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+         IsReparseTagNameSurrogate(found.dwReserved0);
+}
+
+}  // namespace
+
+bool IsLink(const std::string& path) {
+  if (path.empty() || path.find_first_of("*?") != std::string::npos) return false;
+  WIN32_FIND_DATAA found{};
+  const UniqueFindHandle search(::FindFirstFileA(path.c_str(), &found));
+  if (!search) return false;
+  return IsLinkEntry(found);
+}
+
 std::vector<DirEntry> ListDirectory(const std::string& dir) {
   std::vector<DirEntry> entries;
   std::string pattern = dir;
@@ -38,7 +57,7 @@ std::vector<DirEntry> ListDirectory(const std::string& dir) {
   const UniqueFindHandle search(::FindFirstFileA(pattern.c_str(), &found));
   if (!search) return entries;
   do {
-    entries.push_back(DirEntry{found.cFileName, found.dwFileAttributes});
+    entries.push_back(DirEntry{found.cFileName, found.dwFileAttributes, IsLinkEntry(found)});
   } while (::FindNextFileA(search.get(), &found));
   return entries;
 }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -48,6 +49,34 @@ class LauncherRoadTest : public InTempDir {
 
   int PackageRequests(const GamePackage& package) {
     return server_.RequestCount(ServerPath(package.zipName));
+  }
+
+  // The launcher writes an installed file: the extraction runs.
+  bool Extracting(const LauncherProcess& launcher) {
+    for (const LauncherProcess::OpenFile& file : launcher.OpenFiles()) {
+      if (file.writable && file.path.find("/Kelpstone/data/") != std::string::npos) return true;
+    }
+    return false;
+  }
+
+  // The launcher reads the package and writes nothing of the game: the digest check runs.
+  bool CheckingDigest(const LauncherProcess& launcher, const GamePackage& package) {
+    bool reading = false;
+    for (const LauncherProcess::OpenFile& file : launcher.OpenFiles()) {
+      if (file.path.find("/Kelpstone/") != std::string::npos && file.writable) return false;
+      if (file.path == dir() + "/" + package.zipName && !file.writable) reading = true;
+    }
+    return reading;
+  }
+
+  // The whole package is on disk and the launcher holds it no longer: the download has ended
+  // and the 900 ms pause before the digest check runs.
+  bool Settling(const LauncherProcess& launcher, const GamePackage& package) {
+    if (platform::FileSize(package.zipName) != package.bytes.size()) return false;
+    for (const LauncherProcess::OpenFile& file : launcher.OpenFiles()) {
+      if (file.path == dir() + "/" + package.zipName) return false;
+    }
+    return true;
   }
 
   HttpsTestServer server_;
@@ -169,10 +198,7 @@ TEST_F(LauncherRoadTest, KillDuringExtractionReinstallsTheKeptPackageBeforeLaunc
   Publish(server_, package);
   {
     LauncherProcess launcher(dir(), {});
-    ASSERT_TRUE(Eventually([] { return ReadFile("Kelpstone/downloadRecord").find("installPending=M") !=
-                                       std::string::npos; },
-                           60s))
-        << launcher.Err();
+    ASSERT_TRUE(Eventually([&] { return Extracting(launcher); }, 60s)) << launcher.Err();
     launcher.Kill();
   }
   ASSERT_FALSE(platform::PathExists("Kelpstone/game_received.txt"));
@@ -183,6 +209,104 @@ TEST_F(LauncherRoadTest, KillDuringExtractionReinstallsTheKeptPackageBeforeLaunc
   EXPECT_EQ(GameReceived(), Received({"after", "crash"}));
   EXPECT_EQ(PackageRequests(package), 0);  // the kept package was complete and verified
   EXPECT_EQ(platform::FileSize("Kelpstone/data/filler2047.bin"), 4096u);
+}
+
+enum class KillPoint { MidDownload, Settle, DigestCheck, Extraction };
+
+std::string KillPointName(const testing::TestParamInfo<KillPoint>& info) {
+  switch (info.param) {
+    case KillPoint::MidDownload: return "MidDownload";
+    case KillPoint::Settle: return "Settle";
+    case KillPoint::DigestCheck: return "DigestCheck";
+    case KillPoint::Extraction: return "Extraction";
+  }
+  return "";
+}
+
+class LauncherUpdateTest : public LauncherRoadTest, public testing::WithParamInterface<KillPoint> {};
+
+TEST_P(LauncherUpdateTest, UpdateCutShortIsFinishedBeforeTheGameStarts) {
+  // Two versions under the same file names: the installed files alone cannot tell them apart.
+  // Large enough that the digest check and the extraction each last a while.
+  const GamePackage installed = MakeGamePackage("1.0.0", 24 << 20, 64 << 10);
+  const GamePackage update = MakeGamePackage("1.0.1", 24 << 20, 64 << 10);
+  Publish(server_, installed);
+  ASSERT_EQ(Run({}).exitCode, 0);
+  ASSERT_EQ(ReadFile("Kelpstone/data/readme.txt"), "sample game 1.0.0\n");
+  ASSERT_FALSE(GameReceived().empty());
+  std::filesystem::remove("Kelpstone/game_received.txt");
+
+  Publish(server_, update);
+  // The installed version's cached document is fresh: only its end of support moves the player on.
+  server_.Serve(ServerPath("Marlwood77301/config.json"),
+                R"({"lastVersion":"1.0.1","unsupportedVersions":["1.0.0"]})");
+  const size_t stallAt = update.bytes.size() / 2;
+  if (GetParam() == KillPoint::MidDownload) {
+    server_.Serve(ServerPath(update.zipName), Reply::Body(update.bytes).StallingAt(stallAt, 30s));
+  }
+  {
+    LauncherProcess launcher(dir(), {});
+    const auto reached = [&] {
+      switch (GetParam()) {
+        case KillPoint::MidDownload: return platform::FileSize(update.zipName) + 65536 >= stallAt;
+        case KillPoint::Settle: return Settling(launcher, update);
+        case KillPoint::DigestCheck: return CheckingDigest(launcher, update);
+        case KillPoint::Extraction: return Extracting(launcher);
+      }
+      return false;
+    };
+    ASSERT_TRUE(Eventually(reached, 60s)) << launcher.Err();
+    launcher.Kill();
+  }
+  ASSERT_FALSE(platform::PathExists("Kelpstone/game_received.txt"));
+  if (GetParam() != KillPoint::Extraction) {
+    ASSERT_EQ(ReadFile("Kelpstone/data/readme.txt"), "sample game 1.0.0\n");
+  }
+  const uint64_t kept = platform::FileSize(update.zipName);
+  server_.Serve(ServerPath(update.zipName), update.bytes);
+  server_.ClearRequests();
+
+  const LauncherOutcome outcome = Run({"after", "stop"});
+  EXPECT_EQ(outcome.exitCode, 0);
+  EXPECT_EQ(GameReceived(), Received({"after", "stop"}));
+  EXPECT_EQ(ReadFile("Kelpstone/data/readme.txt"), "sample game 1.0.1\n");
+  EXPECT_FALSE(platform::PathExists("Marlwood77301"));
+  if (GetParam() == KillPoint::MidDownload) {
+    ASSERT_GT(kept, 0u);
+    ASSERT_LT(kept, update.bytes.size());
+    std::vector<std::string> ranges;
+    for (const RecordedRequest& request : server_.Requests()) {
+      if (request.path == ServerPath(update.zipName)) ranges.push_back(request.range);
+    }
+    EXPECT_EQ(ranges, std::vector<std::string>{"bytes=" + std::to_string(kept) + "-"});
+  } else {
+    EXPECT_EQ(kept, update.bytes.size());
+    EXPECT_EQ(PackageRequests(update), 0);  // the kept package was complete and is verified
+  }
+  ForgetDownloadRecord();
+  EXPECT_EQ(DownloadRecordValue("installPending"), "");
+  EXPECT_EQ(DownloadRecordValue("zipName"), update.zipName);
+  EXPECT_EQ(DownloadRecordValue("zipMd5"), update.md5);
+}
+
+INSTANTIATE_TEST_SUITE_P(KilledAt, LauncherUpdateTest,
+                         testing::Values(KillPoint::MidDownload, KillPoint::Settle,
+                                         KillPoint::DigestCheck, KillPoint::Extraction),
+                         KillPointName);
+
+TEST_F(LauncherRoadTest, UpperCaseDigestInTheDocumentInstallsAndIsRecordedAsWritten) {
+  GamePackage package = MakeGamePackage("1.0.0");
+  std::string upper = package.md5;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  package.fileInfo.replace(package.fileInfo.find(package.md5), 32, upper);
+  Publish(server_, package);
+
+  const LauncherOutcome outcome = Run({});
+  EXPECT_EQ(outcome.exitCode, 0);
+  EXPECT_EQ(outcome.err.find(Shown("文件校验不一致")), std::string::npos) << outcome.err;
+  EXPECT_FALSE(GameReceived().empty());
+  ForgetDownloadRecord();
+  EXPECT_EQ(DownloadRecordValue("zipMd5"), upper);
 }
 
 TEST_F(LauncherRoadTest, UnwritableRecordGetsTheErrorBoxAtEachWriteAndTheGameStillStarts) {
@@ -199,7 +323,7 @@ TEST_F(LauncherRoadTest, UnwritableRecordGetsTheErrorBoxAtEachWriteAndTheGameSti
   for (size_t at = outcome.err.find(box); at != std::string::npos; at = outcome.err.find(box, at + 1)) {
     ++boxes;
   }
-  // The package's name and MD5, the pending install set and then cleared.
+  // The pending install set, the package's name and MD5, the pending install cleared.
   EXPECT_EQ(boxes, 4) << outcome.err;
   EXPECT_FALSE(GameReceived().empty());
 }

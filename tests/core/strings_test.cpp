@@ -25,3 +25,28 @@ TEST(SplitString, MatchesTheDelimiterAsAWholeAfterTheStart) {
   // Leading characters of the delimiter are skipped one by one; later the whole string counts.
   EXPECT_EQ(SplitString("\na\rb\r\nc", "\r\n"), (Pieces{"a\rb", "c"}));
 }
+
+TEST(SameDigest, HexCaseDoesNotMatterAnythingElseDoes) {
+  struct Case {
+    const char* a;
+    const char* b;
+    bool same;
+  };
+  const Case cases[] = {
+      {"0123456789abcdef0123456789abcdef", "0123456789ABCDEF0123456789ABCDEF", true},
+      {"d41d8cd98f00b204e9800998ecf8427e", "D41d8CD98f00B204e9800998ECF8427E", true},
+      {"0123456789abcdef", "0123456789abcdef", true},
+      {"0123456789abcdef", "0123456789abcdee", false},
+      {"0123456789abcdef", "0123456789abcdef0", false},
+      {"", "", false},  // no digest on either side is no match
+      {"", "0123456789abcdef", false},
+      // Only ASCII letters fold: '@' and '`' sit beside 'A' and 'a' and differ by the same bit.
+      {"@", "`", false},
+      {"[", "{", false},
+      {"\xc3\xa4", "\xc3\x84", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(SameDigest(c.a, c.b), c.same) << c.a << " vs " << c.b;
+    EXPECT_EQ(SameDigest(c.b, c.a), c.same) << c.b << " vs " << c.a;
+  }
+}

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <tuple>
 #include <vector>
 
@@ -103,6 +104,56 @@ TEST_F(DirectoryTest, ClearPackageFolderLeavesWhatCannotBeDeleted) {
 
   EXPECT_TRUE(platform::PathExists("Marlwood77301/locked/held.bin"));
   EXPECT_FALSE(platform::PathExists("Marlwood77301/loose.txt"));
+}
+
+namespace {
+
+// The links a package folder could hold: to a folder outside, to a file outside, to nothing.
+// False when this system cannot make links (the test then has nothing to show).
+bool PlantLinks(const std::string& folder) {
+  WriteFile(folder + "/a/inner.txt", "inner");
+  WriteFile("outside/keep/precious.txt", "precious");
+  WriteFile("outside/single.txt", "single");
+  const std::filesystem::path here = std::filesystem::current_path();
+  std::error_code error;
+  std::filesystem::create_directory_symlink(here / "outside/keep", folder + "/to-folder", error);
+  if (error) return false;
+  std::filesystem::create_symlink(here / "outside/single.txt", folder + "/to-file", error);
+  std::filesystem::create_symlink(here / "outside/gone", folder + "/dangling", error);
+  std::filesystem::create_directory_symlink(here / "outside", folder + "/a/deeper", error);
+  return !error;
+}
+
+}  // namespace
+
+TEST_F(DirectoryTest, ClearPackageFolderRemovesLinksAsLinksAndNeverTheirTargets) {
+  WriteFile("Marlwood77301/game_1_0_0.zip", "zip");
+  if (!PlantLinks("Marlwood77301")) GTEST_SKIP() << "this system makes no symbolic links";
+
+  ClearPackageFolder("Marlwood77301");
+
+  EXPECT_TRUE(std::filesystem::is_empty("Marlwood77301"));
+  EXPECT_EQ(testing_support::ReadFile("outside/keep/precious.txt"), "precious");
+  EXPECT_EQ(testing_support::ReadFile("outside/single.txt"), "single");
+}
+
+TEST_F(DirectoryTest, WalkReportsALinkOnceAndNeverGoesThroughIt) {
+  if (!PlantLinks("w")) GTEST_SKIP() << "this system makes no symbolic links";
+  std::vector<std::string> visits;
+  WalkDirectory("w", "", [&](const std::string& kind, const std::string& rel, const std::string&) {
+    visits.push_back(kind + " " + rel);
+  });
+  EXPECT_EQ(Sorted(visits),
+            (std::vector<std::string>{"dir a", "dir a/deeper", "dir to-folder", "file a/inner.txt",
+                                      "file dangling", "file to-file"}));
+
+  // A folder that is itself a link is not walked at all.
+  std::error_code error;
+  std::filesystem::create_directory_symlink(std::filesystem::current_path() / "outside", "top", error);
+  ASSERT_FALSE(error);
+  int calls = 0;
+  WalkDirectory("top", "", [&](const std::string&, const std::string&, const std::string&) { ++calls; });
+  EXPECT_EQ(calls, 0);
 }
 
 TEST_F(DirectoryTest, CreateDirMakesOneLevelOnly) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <vector>
 
 #include "fs/download_record.h"
 #include "net/remember_package.h"
@@ -27,8 +28,9 @@ TEST_F(RememberPackageTest, FirstRunDeletesNothingAndStoresBothKeys) {
   RememberPackage("Marlwood77301/game_1_0_0.zip", "m1", nullptr);
   EXPECT_TRUE(platform::PathExists("Marlwood77301/game_1_0_0.zip"));
   ForgetDownloadRecord();
-  EXPECT_EQ(LoadDownloadRecord(),
-            (RecordMap{{"zipMd5", "m1"}, {"zipName", "Marlwood77301/game_1_0_0.zip"}}));
+  EXPECT_EQ(LoadDownloadRecord(), (RecordMap{{"installPending", "Marlwood77301/game_1_0_0.zip"},
+                                             {"zipMd5", "m1"},
+                                             {"zipName", "Marlwood77301/game_1_0_0.zip"}}));
 }
 
 TEST_F(RememberPackageTest, SamePathAndMd5KeepsThePartialFile) {
@@ -56,11 +58,41 @@ TEST_F(RememberPackageTest, OtherRecordedPathIsDeletedWhenItStillExists) {
   EXPECT_EQ(DownloadRecordValue("zipName"), "Marlwood77301/game_1_1_0.zip");
 }
 
-TEST_F(RememberPackageTest, ComparisonIsCaseSensitive) {
+TEST_F(RememberPackageTest, DigestsDifferingOnlyInLetterCaseAreTheSamePackage) {
+  // The update check resumes this file from its size; deleting it here would leave the download
+  // appending at an offset into an empty file.
   WriteFile("Marlwood77301/game_1_0_0.zip", "partial");
-  Record("Marlwood77301/game_1_0_0.zip", "abcdef");
-  RememberPackage("Marlwood77301/game_1_0_0.zip", "ABCDEF", nullptr);
+  Record("Marlwood77301/game_1_0_0.zip", "abcdef0123");
+  RememberPackage("Marlwood77301/game_1_0_0.zip", "ABCDEF0123", nullptr);
+  EXPECT_TRUE(platform::PathExists("Marlwood77301/game_1_0_0.zip"));
+  EXPECT_EQ(DownloadRecordValue("zipMd5"), "ABCDEF0123");  // the document's text, as it came
+
+  RememberPackage("Marlwood77301/game_1_0_0.zip", "ABCDEF0124", nullptr);
   EXPECT_FALSE(platform::PathExists("Marlwood77301/game_1_0_0.zip"));
+}
+
+TEST_F(RememberPackageTest, MarksTheInstallPendingBeforeNamingThePackage) {
+  // The installed version's record: its files are in place, nothing pending.
+  Record("Marlwood77301/game_1_0_0.zip", "m1");
+  // From here every write fails and is reported at once, after the value reached memory: each
+  // report shows what a stop right after that write would have left.
+  std::filesystem::remove("Kelpstone/downloadRecord");
+  WriteFile("Kelpstone/downloadRecord/occupied", "x");
+  std::vector<RecordMap> states;
+  RememberPackage("Marlwood77301/game_1_1_0.zip", "m2", [&states] {
+    states.push_back({{"installPending", DownloadRecordValue("installPending")},
+                      {"zipMd5", DownloadRecordValue("zipMd5")},
+                      {"zipName", DownloadRecordValue("zipName")}});
+  });
+  const std::vector<RecordMap> expected = {
+      {{"installPending", "Marlwood77301/game_1_1_0.zip"}, {"zipMd5", "m1"},
+       {"zipName", "Marlwood77301/game_1_0_0.zip"}},
+      {{"installPending", "Marlwood77301/game_1_1_0.zip"}, {"zipMd5", "m1"},
+       {"zipName", "Marlwood77301/game_1_1_0.zip"}},
+      {{"installPending", "Marlwood77301/game_1_1_0.zip"}, {"zipMd5", "m2"},
+       {"zipName", "Marlwood77301/game_1_1_0.zip"}},
+  };
+  EXPECT_EQ(states, expected);
 }
 
 TEST_F(RememberPackageTest, EachFailedWriteIsReportedBeforeTheNextWriteIsTried) {
@@ -74,14 +106,15 @@ TEST_F(RememberPackageTest, EachFailedWriteIsReportedBeforeTheNextWriteIsTried) 
   });
   EXPECT_EQ(reports, 1);
   ForgetDownloadRecord();
-  EXPECT_EQ(LoadDownloadRecord(),
-            (RecordMap{{"zipMd5", "m1"}, {"zipName", "Marlwood77301/game_1_0_0.zip"}}));
+  EXPECT_EQ(LoadDownloadRecord(), (RecordMap{{"installPending", "Marlwood77301/game_1_0_0.zip"},
+                                             {"zipMd5", "m1"},
+                                             {"zipName", "Marlwood77301/game_1_0_0.zip"}}));
 }
 
-TEST_F(RememberPackageTest, AFileThatStaysBlockedIsReportedForBothKeys) {
+TEST_F(RememberPackageTest, AFileThatStaysBlockedIsReportedForEachKey) {
   WriteFile("Kelpstone/downloadRecord/occupied", "x");
   int reports = 0;
   RememberPackage("Marlwood77301/game_1_0_0.zip", "m1", [&reports] { ++reports; });
-  EXPECT_EQ(reports, 2);
+  EXPECT_EQ(reports, 3);  // the pending mark, the name, the digest
   EXPECT_EQ(DownloadRecordValue("zipMd5"), "m1");  // kept in memory for the rest of the run
 }

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <stdexcept>
 #include <thread>
 
@@ -41,6 +42,9 @@ LauncherProcess::LauncherProcess(const std::string& workingDirectory,
     ::unsetenv("DISPLAY");
     ::unsetenv("WAYLAND_DISPLAY");
     ::setenv("TIDEWAKE_DIALOG_ANSWERS", dialogAnswers.c_str(), 1);
+    // The single-instance lock lives in the runtime folder: launchers started in one working
+    // directory meet each other, and none from another suite running on the machine.
+    ::setenv("XDG_RUNTIME_DIR", workingDirectory.c_str(), 1);
     ::execv(argv[0], argv.data());
     ::_exit(127);
   }
@@ -78,5 +82,22 @@ void LauncherProcess::Kill() {
 }
 
 std::string LauncherProcess::Err() const { return ReadFile(errPath_); }
+
+std::vector<LauncherProcess::OpenFile> LauncherProcess::OpenFiles() const {
+  std::vector<OpenFile> files;
+  const std::string proc = "/proc/" + std::to_string(pid_);
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(proc + "/fd", error)) {
+    std::error_code gone;
+    const std::filesystem::path target = std::filesystem::read_symlink(entry.path(), gone);
+    if (gone || target.empty() || target.string()[0] != '/') continue;  // sockets, pipes
+    const std::string info = ReadFile(proc + "/fdinfo/" + entry.path().filename().string());
+    const size_t at = info.find("flags:");
+    if (at == std::string::npos) continue;
+    const long flags = std::strtol(info.c_str() + at + 6, nullptr, 8);
+    files.push_back({target.string(), (flags & O_ACCMODE) != O_RDONLY});
+  }
+  return files;
+}
 
 }  // namespace testing_support

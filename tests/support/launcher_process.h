@@ -33,6 +33,13 @@ class LauncherProcess {
   void Kill();  // SIGKILL, as a crash or a power loss would end it
   std::string Err() const;
 
+  struct OpenFile {
+    std::string path;  // absolute, as the system resolved it
+    bool writable = false;
+  };
+  // The files the running process holds open right now; empty once it has ended.
+  std::vector<OpenFile> OpenFiles() const;
+
  private:
   pid_t pid_ = -1;
   std::string outPath_;

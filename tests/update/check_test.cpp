@@ -7,6 +7,7 @@
 #include <mutex>
 #include <thread>
 #include <cstdlib>
+#include <filesystem>
 
 #include "core/layout.h"
 #include "fs/directory.h"
@@ -278,13 +279,75 @@ TEST_F(CheckTest, ZipNameLeadingOutOfTheWorkingDirectoryIsAnErrorAndTouchesNothi
   EXPECT_FALSE(platform::PathExists("Kelpstone/downloadRecord"));
 }
 
-TEST_F(CheckTest, FileListEntriesOutsideTheInstallDirectoryCountAsMissing) {
+TEST_F(CheckTest, FileListEntriesAreJoinedAsTheyStandAndOnlyTestedForExistence) {
   WriteFile("outside.txt", "x");
   WriteFile("Kelpstone/inside.txt", "x");
-  EXPECT_TRUE(Check::FilesPresent({"inside.txt"}));
+  WriteFile("Kelpstone/data/a.pak", "x");
+  const struct {
+    const char* entry;
+    bool present;
+  } cases[] = {
+      {"inside.txt", true},
+      {"/inside.txt", true},  // Kelpstone//inside.txt: a leading slash stays inside
+      {"data//a.pak", true},
+      {"./data/a.pak", true},
+      {"data/../inside.txt", true},
+      {"missing.txt", false},
+      {"/etc/hostname", false},  // looked for below Kelpstone, not at the root
+      // Whatever climbs out is never looked at, so a document cannot learn what lies outside.
+      {"../outside.txt", false},
+      {"data/../../outside.txt", false},
+      {"./../outside.txt", false},
+      {"data/.../.../outside.txt", false},  // two dots or more count as a parent
+  };
+  for (const auto& c : cases) EXPECT_EQ(Check::FilesPresent({c.entry}), c.present) << c.entry;
   EXPECT_FALSE(Check::FilesPresent({"inside.txt", "../outside.txt"}));
-  EXPECT_FALSE(Check::FilesPresent({"/etc/hostname"}));
   EXPECT_TRUE(Check::FilesPresent({}));
+}
+
+TEST_F(CheckTest, DocumentWithLeadingSlashesNeedsNoUpdateOnceInstalled) {
+  WriteFile("local_fileInfo.json", FileInfo(kPackage, kMd5, 8000, R"(["/runa3D.exe","/data/a.pak"])"));
+  Record(kPackage, kMd5);
+  InstallFiles();
+  EXPECT_EQ(RunCheck().status, "notNeedUpdate");
+}
+
+TEST_F(CheckTest, UpperCaseDigestsMatchTheInstalledPackageAndTheKeptFile) {
+  const std::string upper = "0123456789ABCDEF0123456789ABCDEF";
+  // The record keeps the text of the document that was installed, in its case.
+  WriteFile("local_fileInfo.json", FileInfo(kPackage, upper, 8000));
+  Record(kPackage, kMd5);
+  InstallFiles();
+  EXPECT_EQ(RunCheck().status, "notNeedUpdate");
+
+  // A partial file of the same digest is resumed; a complete one is taken as it is.
+  std::filesystem::remove("Kelpstone/data/a.pak");
+  WriteFile(kPackage, std::string(5000, 'p'));
+  EXPECT_EQ(RunCheck().secondNumber, 5000);
+  const std::string content(8000, 'c');
+  WriteFile(kPackage, content);
+  WriteFile("local_fileInfo.json", FileInfo(kPackage, "1877583E9008A7C1EE8EA51C9CCA3194", 8000));
+  Record(kPackage, "1877583E9008A7C1EE8EA51C9CCA3194");
+  testing::internal::CaptureStdout();
+  const Verdict complete = RunCheck();
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(complete.status, "needUpdate");
+  EXPECT_EQ(complete.second, "1877583E9008A7C1EE8EA51C9CCA3194");  // passed on as written
+  EXPECT_EQ(complete.secondNumber, 8000);
+}
+
+TEST_F(CheckTest, PendingInstallMarkNeedsTheUpdateWhateverTheFilesAre) {
+  WriteFile("local_fileInfo.json", FileInfo(kPackage, kMd5, 8000));
+  Record(kPackage, kMd5);
+  InstallFiles();  // the previous version's files, under the same names
+  WriteFile(kPackage, std::string(5000, 'p'));
+  SaveDownloadRecord("installPending", kPackage);
+  const Verdict verdict = RunCheck();
+  EXPECT_EQ(verdict.status, "needUpdate");
+  EXPECT_EQ(verdict.secondNumber, 5000);  // resumed where it stopped
+
+  SaveDownloadRecord("installPending", "");
+  EXPECT_EQ(RunCheck().status, "notNeedUpdate");
 }
 
 TEST_F(CheckTest, FileListNamesAreUtf8AsTheExtractedEntryNames) {
