@@ -27,7 +27,7 @@ set(windows_suites
   core:strings_test
   fs:path_join_test,text_file_test,download_record_test,directory_test
   update:check_test,last_file_info_test,fallback_request_test,json_util_test,version_strings_test
-  install:entry_names_test,start_unzip_test,unzip_failure_test,unzip_test
+  install:entry_names_test,start_unzip_test,unzip_failure_test,unzip_test,zip64_archive_test
   net:remember_package_test,run_delayed_test
   app:format_size_test,ui_queue_test
   ui:click_dispatch_test,forms_test,my_image_test,my_label_test,painter_test
@@ -80,3 +80,4 @@ endforeach()
 if(TARGET tidewake_win32_tests)
   include(${CMAKE_CURRENT_SOURCE_DIR}/win32/win32_tests.cmake)
 endif()
+add_dependencies(tidewake_install_tests tidewake_zip64_archives)
