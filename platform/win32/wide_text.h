@@ -1,5 +1,6 @@
 #pragma once
-// UTF-16 to the process's ANSI code page, as the launcher's narrow strings are held on Windows.
+// Between UTF-16 and the process's ANSI code page, as the launcher's narrow strings are held on
+// Windows.
 
 #include <windows.h>
 
@@ -14,6 +15,17 @@ inline std::string WideToAnsi(const wchar_t* wide) {
   ::WideCharToMultiByte(CP_ACP, 0, wide, -1, text.data(), n, nullptr, nullptr);
   text.resize(static_cast<size_t>(n - 1));
   return text;
+}
+
+inline std::wstring AnsiToWide(const std::string& text) {
+  if (text.empty()) return {};
+  const int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0);
+  std::wstring wide(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+  if (n > 0) {
+    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+  }
+  return wide;
 }
 
 }  // namespace platform

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -64,5 +66,37 @@ INSTANTIATE_TEST_SUITE_P(Packers, Zip64PackerTest,
                          [](const testing::TestParamInfo<const char*>& info) {
                            return std::string(info.param[0] == 'i' ? "InfoZip" : "Python");
                          });
+
+// huge-declared.zip holds small.txt and huge.bin, which declares 1 TiB but holds 12 bytes.
+TEST_F(Zip64Test, ArchiveNeedingMoreRoomThanTheDiskHasWritesNothing) {
+  EXPECT_FALSE(Extract(Archive("huge-declared.zip")));
+
+  const Events got = events();
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0].event, "fail");
+  EXPECT_EQ(got[0].message.rfind("not enough disk space: 1099511627782 bytes needed, ", 0), 0u)
+      << got[0].message;
+  EXPECT_EQ(got[0].first, 0);
+  EXPECT_EQ(got[0].second, 2);
+  EXPECT_EQ(log(), "start unzip\n" + got[0].message + "\n");
+  EXPECT_TRUE(fs::is_empty("out"));
+}
+
+TEST_F(Zip64Test, FilesTheArchiveReplacesGiveTheirRoomBack) {
+  // A sparse file of 1 TiB where huge.bin goes: replacing it frees as much as huge.bin declares,
+  // so the room check lets the archive through and the byte count then catches huge.bin.
+  fs::create_directory("out");
+  { std::ofstream("out/huge.bin"); }
+  fs::resize_file("out/huge.bin", uint64_t{1} << 40);
+
+  EXPECT_FALSE(Extract(Archive("huge-declared.zip")));
+
+  EXPECT_EQ(events(),
+            (Events{{"unzip", "small.txt", 1, 2}, {"fail", "extract file fail: huge.bin", 1, 2}}));
+  EXPECT_EQ(log(), "start unzip\nsize check fail: huge.bin\n");
+  EXPECT_EQ(ReadFile("out/small.txt"), "small\n");
+  ASSERT_EQ(fs::file_size("out/huge.bin"), 12u);  // not the sparse terabyte any more
+  EXPECT_EQ(ReadFile("out/huge.bin"), "not that big");
+}
 
 }  // namespace
