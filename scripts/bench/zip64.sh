@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# A real package past 4 GiB, too slow for the test command: a 4.3 GiB archive written by Info-ZIP's
-# zip whose first entry is a stored file of 4.2 GiB (larger than 32 bits can say) and whose other
+# A real package past 4 GiB, too slow for the test command: a 4.1 GiB archive written by Info-ZIP's
+# zip whose first entry is a stored file of 4200 MiB (more than 32 bits can count) and whose other
 # entries, deflated text and binary data, start past the 4 GiB offset, so the central directory
 # keeps their offsets in Zip64 extra fields. ZipUtil::Unzip extracts it onto the disk as an
 # install does; every entry must come out equal to its source. Info-ZIP's unzip is timed beside.
-# Needs about 13 GiB free below build/ while it runs; the archive is kept for the next run.
+# Needs about 9 GiB free below build/ while it runs; the archive is kept for the next run.
 #
 #   scripts/bench.sh zip64
 set -euo pipefail
