@@ -2,10 +2,14 @@
 // the worker that reported, sets the next phase and starts the next piece of work; every failure
 // ends in a Retry/Cancel box on that worker.
 
+#include <cstdint>
 #include <cstdlib>
 #include <exception>
+#include <optional>
+#include <string>
 
 #include "app/download_progress.h"
+#include "app/format_size.h"
 #include "app/launcher_app.h"
 #include "core/layout.h"
 #include "core/strings.h"
@@ -20,9 +24,30 @@
 #include "net/http_util.h"
 #include "net/remember_package.h"
 #include "net/worker.h"
+#include "platform/disk.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/process_exit.h"
+
+namespace {
+
+// Room for the part of the package still to come, asked of the folder the package is written
+// into (made by StartCheck), else of the working directory. Empty when there is room, or when
+// the system cannot say; otherwise the text for the download failure box.
+std::string MissingRoomForPackage(const std::string& zipName, int64_t zipBytes,
+                                  int64_t resumeOffset) {
+  const int64_t kept = resumeOffset > 0 ? resumeOffset : 0;
+  if (zipBytes <= kept) return {};
+  const uint64_t remaining = static_cast<uint64_t>(zipBytes - kept);
+  const size_t cut = zipName.find_last_of("/\\");
+  std::optional<uint64_t> free =
+      platform::FreeDiskBytes(cut == std::string::npos ? "." : zipName.substr(0, cut + 1));
+  if (!free.has_value()) free = platform::FreeDiskBytes(".");
+  if (!free.has_value() || *free >= remaining) return {};
+  return "磁盘空间不足：下载还需要" + FormatSize(remaining) + "，磁盘只剩" + FormatSize(*free);
+}
+
+}  // namespace
 
 void LauncherApp::StartCheck() {
   CreateDir(packageFolderName);
@@ -56,6 +81,12 @@ void LauncherApp::OnCheckResult(const std::string& status, const std::string& zi
       return;
     }
     if (packageFolderUrls.empty()) return;
+    // Refused before the first byte rather than failing with a full disk in the middle.
+    if (const std::string missing = MissingRoomForPackage(zipName, zipBytes, resumeOffset);
+        !missing.empty()) {
+      ShowRetryDialog(missing + "\n点击重试", "");
+      return;
+    }
     ShowDownloadStarted();
     SetPhase("download");
     RememberPackage(zipName, zipMd5, [this] { ShowRecordWriteError(); });

@@ -1,6 +1,8 @@
-# Third-party libraries. Linux: all from the distribution's packages through pkg-config.
+# Third-party libraries. Linux: the distribution's packages through pkg-config, and minizip built
+# from zlib's source by scripts/build-minizip.sh (through scripts/deps.sh).
 # Windows (cross-built with MinGW-w64): zlib from libz-mingw-w64-dev, libcurl and minizip from
 # scripts/build-windows-deps.sh, RapidJSON's headers from the host (header-only).
+# Both platforms link the same minizip: zlib's contrib/minizip from Debian's zlib source package.
 find_package(Threads REQUIRED)
 add_library(tidewake_deps INTERFACE)
 
@@ -43,7 +45,6 @@ endif()
 
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(CURL REQUIRED IMPORTED_TARGET libcurl)
-pkg_check_modules(MINIZIP REQUIRED IMPORTED_TARGET minizip)
 pkg_check_modules(ZLIB REQUIRED IMPORTED_TARGET zlib)
 pkg_check_modules(GTK REQUIRED IMPORTED_TARGET gtk+-3.0)
 pkg_check_modules(PANGOCAIRO REQUIRED IMPORTED_TARGET pangocairo)
@@ -52,9 +53,22 @@ pkg_check_modules(PANGOFT REQUIRED IMPORTED_TARGET pangoft2)
 find_package(OpenSSL REQUIRED)
 find_package(RapidJSON REQUIRED)
 
+# Not Debian's minizip package: that older fork ignores the Zip64 fields of the central directory,
+# so it cannot read a package past 4 GiB.
+set(TIDEWAKE_LINUX_DEPS "${PROJECT_SOURCE_DIR}/third_party_build/linux" CACHE PATH
+    "Prefix of the minizip built by scripts/build-minizip.sh linux")
+if(NOT EXISTS "${TIDEWAKE_LINUX_DEPS}/lib/libminizip.a")
+  message(FATAL_ERROR "No minizip in ${TIDEWAKE_LINUX_DEPS}: run scripts/deps.sh")
+endif()
+add_library(tidewake_minizip STATIC IMPORTED)
+set_target_properties(tidewake_minizip PROPERTIES
+  IMPORTED_LOCATION "${TIDEWAKE_LINUX_DEPS}/lib/libminizip.a"
+  INTERFACE_LINK_LIBRARIES PkgConfig::ZLIB)
+
 target_link_libraries(tidewake_deps INTERFACE
-  Threads::Threads PkgConfig::CURL PkgConfig::MINIZIP PkgConfig::ZLIB
+  Threads::Threads PkgConfig::CURL tidewake_minizip PkgConfig::ZLIB
   PkgConfig::PANGOCAIRO PkgConfig::FONTCONFIG PkgConfig::PANGOFT OpenSSL::Crypto)
 # GTK itself only in the module of the GTK backend (platform/CMakeLists.txt).
 # Third-party headers are system headers: their warnings are not ours to fix.
-target_include_directories(tidewake_deps SYSTEM INTERFACE ${RapidJSON_INCLUDE_DIRS} ${RAPIDJSON_INCLUDE_DIRS})
+target_include_directories(tidewake_deps SYSTEM INTERFACE ${RapidJSON_INCLUDE_DIRS} ${RAPIDJSON_INCLUDE_DIRS}
+  "${TIDEWAKE_LINUX_DEPS}/include/minizip")

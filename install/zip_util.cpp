@@ -2,8 +2,11 @@
 
 #include <unzip.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -11,6 +14,7 @@
 #include "fs/stdio_file.h"
 #include "install/empty_archive.h"
 #include "net/worker.h"
+#include "platform/disk.h"
 #include "platform/files.h"
 #include "platform/text_encoding.h"
 
@@ -67,9 +71,10 @@ class OpenEntry {
   unzFile archive_;
 };
 
-// The current entry's name in the platform's narrow encoding. Stored names are always taken as
-// UTF-8, whatever the entry's flags claim, because the publisher's packer writes UTF-8.
-bool ReadEntryName(unzFile archive, std::string* name) {
+// The current entry's name in the platform's narrow encoding, and the size it declares. Stored
+// names are always taken as UTF-8, whatever the entry's flags claim, because the publisher's
+// packer writes UTF-8.
+bool ReadEntryName(unzFile archive, std::string* name, uint64_t* declaredBytes = nullptr) {
   char buffer[kNameBufferBytes] = {};
   unz_file_info64 info{};
   if (unzGetCurrentFileInfo64(archive, &info, buffer, kNameBufferBytes, nullptr, 0, nullptr, 0) !=
@@ -78,13 +83,15 @@ bool ReadEntryName(unzFile archive, std::string* name) {
   }
   if (info.size_filename >= kNameBufferBytes) return false;
   *name = platform::Utf8ToNarrow(std::string_view(buffer));
+  if (declaredBytes != nullptr) *declaredBytes = info.uncompressed_size;
   return true;
 }
 
 class Extraction {
  public:
-  Extraction(const std::string& zipPath, const std::string& destDir, const UnzipCallback& callback)
-      : zipPath_(zipPath), destination_(destDir), callback_(callback) {
+  Extraction(const std::string& zipPath, const std::string& destDir, const UnzipCallback& callback,
+             UnzipDurability durability)
+      : zipPath_(zipPath), destination_(destDir), callback_(callback), durability_(durability) {
     if (destination_.empty()) return;
     char& last = destination_.back();
     if (last == kForeignSeparator) {
@@ -107,9 +114,14 @@ class Extraction {
     count_ = static_cast<long long>(global.number_entry);
     Log("start unzip");
 
-    if (!CheckAllNames()) return false;
+    if (!CheckAllEntries()) return false;
     for (long long i = 0; i < count_; ++i) {
       if (!ExtractEntry(i)) return false;
+    }
+    // Before "succ", which clears the pending-install mark: the files must be on the disk by
+    // then. Numbered after the last entry, since no one entry failed.
+    if (durability_ == UnzipDurability::OnDisk && !platform::SyncFileSystem(destination_)) {
+      return Fail("sync unzip files fail: " + destination_, count_, true);
     }
 
     Log("end unzip");
@@ -127,14 +139,30 @@ class Extraction {
   }
 
   // A first walk over the central directory, so that an archive holding one name that would
-  // escape the destination writes nothing at all.
-  bool CheckAllNames() {
+  // escape the destination, or more bytes than the disk has room for, writes nothing at all.
+  bool CheckAllEntries() {
     if (count_ == 0) return true;
     std::string name;
+    uint64_t declared = 0;
+    uint64_t needed = 0;
+    uint64_t replaced = 0;
     for (long long i = 0; i < count_; ++i) {
-      if (!ReadEntryName(Archive(), &name)) return Fail("read entry info fail", i, true);
+      if (!ReadEntryName(Archive(), &name, &declared)) return Fail("read entry info fail", i, true);
       if (LeadsOutsideDestination(name)) return Fail("unsafe entry name: " + name, i, true);
+      if (!FilePartOf(name).empty()) {
+        // Saturating: a forged size must not wrap around into a small need.
+        needed = declared > UINT64_MAX - needed ? UINT64_MAX : needed + declared;
+        // Opening an existing file for writing empties it first, giving its room back.
+        replaced += platform::FileSize(destination_ + WithPlatformSeparators(name));
+      }
       if (!MoveToNext(i, name)) return false;
+    }
+    needed = needed > replaced ? needed - replaced : 0;
+    const std::optional<uint64_t> free = platform::FreeDiskBytes(destination_);
+    if (free.has_value() && needed > *free) {
+      return Fail("not enough disk space: " + std::to_string(needed) + " bytes needed, " +
+                      std::to_string(*free) + " free",
+                  0, true);
     }
     if (unzGoToFirstFile(Archive()) != UNZ_OK) {
       return Fail("read entry info fail", 0, true);
@@ -161,7 +189,7 @@ class Extraction {
     if (!FilePartOf(name).empty()) {
       std::string error;
       const std::string outPath = destination_ + WithPlatformSeparators(name);
-      if (!ZipUtil::ExtractCurrentEntry(Archive(), name, outPath, error)) {
+      if (!ZipUtil::ExtractCurrentEntry(Archive(), name, outPath, error, durability_)) {
         return Fail("extract file fail: " + name, i, false);
       }
     }
@@ -203,6 +231,7 @@ class Extraction {
   const std::string& zipPath_;
   std::string destination_;
   const UnzipCallback& callback_;
+  const UnzipDurability durability_;
   ArchivePtr archive_;
   long long count_ = 0;
   std::string lastDirectory_;
@@ -211,12 +240,13 @@ class Extraction {
 }  // namespace
 
 bool ZipUtil::Unzip(const std::string& zipPath, const std::string& destDir,
-                    const UnzipCallback& callback) {
-  return Extraction(zipPath, destDir, callback).Run();
+                    const UnzipCallback& callback, UnzipDurability durability) {
+  return Extraction(zipPath, destDir, callback, durability).Run();
 }
 
 bool ZipUtil::ExtractCurrentEntry(void* archive, const std::string& name,
-                                  const std::string& outPath, std::string& error) {
+                                  const std::string& outPath, std::string& error,
+                                  UnzipDurability durability) {
   const unzFile zip = static_cast<unzFile>(archive);
   const auto fail = [&error](std::string message) {
     error = std::move(message);
@@ -224,11 +254,12 @@ bool ZipUtil::ExtractCurrentEntry(void* archive, const std::string& name,
     return false;
   };
 
-  // Packers on Unix record the file mode in the high half of the external attributes.
   unz_file_info64 info{};
-  const bool unixProgram =
-      unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) == UNZ_OK &&
-      (info.version >> 8) == 3 && ((info.external_fa >> 16) & 0111) != 0;
+  if (unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) {
+    return fail("open inzip file fail: " + name);
+  }
+  // Packers on Unix record the file mode in the high half of the external attributes.
+  const bool unixProgram = (info.version >> 8) == 3 && ((info.external_fa >> 16) & 0111) != 0;
 
   OpenEntry entry(zip);
   if (!entry.IsOpen()) return fail("open inzip file fail: " + name);
@@ -236,6 +267,7 @@ bool ZipUtil::ExtractCurrentEntry(void* archive, const std::string& name,
   if (out == nullptr) return fail("open unzip file fail: " + name);
 
   char buffer[kCopyBufferBytes];
+  uint64_t copied = 0;
   for (;;) {
     const int read = unzReadCurrentFile(zip, buffer, kCopyBufferBytes);
     if (read == 0) break;
@@ -244,12 +276,18 @@ bool ZipUtil::ExtractCurrentEntry(void* archive, const std::string& name,
     if (std::fwrite(buffer, 1, static_cast<size_t>(read), out.get()) != static_cast<size_t>(read)) {
       return fail("write unzip file fail: " + name);
     }
+    copied += static_cast<uint64_t>(read);
   }
 
-  const bool written = CloseFile(out);
-  // A CRC mismatch means the file on disk is not what the publisher packed.
+  const bool flushed =
+      durability == UnzipDurability::InCache || platform::FlushFileToDisk(out.get());
+  const bool written = CloseFile(out) && flushed;
+  // minizip compares the CRC-32 only when exactly the declared number of bytes came out, so a
+  // deflate stream that ends early would pass as a good, short file without the count.
   const int closed = entry.Close();
   if (!written) return fail("write unzip file fail: " + name);
+  if (copied != info.uncompressed_size) return fail("size check fail: " + name);
+  // A CRC mismatch means the file on disk is not what the publisher packed.
   if (closed == UNZ_CRCERROR) return fail("crc check fail: " + name);
   if (unixProgram) platform::MarkExecutable(outPath);
   return true;

@@ -15,13 +15,23 @@ struct UnzipTask {
   UnzipCallback callback;  // may be empty: then no event is sent
 };
 
+// Whether the extracted files are on the disk, not only in the system's cache, before "succ" is
+// reported. An install always waits for the disk: once "succ" clears the pending-install mark, a
+// power loss must not leave a torn tree behind. The extraction benchmark leaves the flush out to
+// time the extraction and the flush apart.
+enum class UnzipDurability { OnDisk, InCache };
+
 class ZipUtil {
  public:
+  // Refuses an archive whose entries need more room than the destination's disk has left, and
+  // fails an entry whose size or CRC-32 differs from what the archive declares.
   static bool Unzip(const std::string& zipPath, const std::string& destDir,
-                    const UnzipCallback& callback);
+                    const UnzipCallback& callback,
+                    UnzipDurability durability = UnzipDurability::OnDisk);
   // Writes the archive's current entry (archive is minizip's unzFile) to outPath.
   static bool ExtractCurrentEntry(void* archive, const std::string& name,
-                                  const std::string& outPath, std::string& error);
+                                  const std::string& outPath, std::string& error,
+                                  UnzipDurability durability = UnzipDurability::OnDisk);
   // Copies the task into a new detached worker; throws std::system_error if none can start.
   static void StartUnzip(UnzipTask task);
 };

@@ -8,4 +8,6 @@ if [ -z "$name" ] || [ ! -f "$here/bench/$name.sh" ]; then
   exit 2
 fi
 shift
+# Packages and the minizip build: each benchmark configures the build.
+"$here/deps.sh"
 exec bash "$here/bench/$name.sh" "$@"

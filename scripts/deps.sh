@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the demo need. Idempotent: only what is
-# missing is installed, so a warm machine pays one dpkg query.
+# Installs the Debian packages the build, the tests and the demo need, then builds the one
+# library taken from a Debian source package rather than a binary one: zlib's minizip
+# (scripts/build-minizip.sh), which the Linux build links. Idempotent: only what is missing is
+# installed or built, so a warm machine pays one dpkg query and a stamp check.
 set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  libcurl4-openssl-dev zlib1g-dev libminizip-dev rapidjson-dev libssl-dev
+  libcurl4-openssl-dev zlib1g-dev rapidjson-dev libssl-dev dpkg-dev patch
   libgtk-3-dev fonts-arphic-uming
   libcpp-httplib-dev libgtest-dev googletest
   xvfb xdotool x11-apps x11-utils imagemagick python3
@@ -18,11 +20,13 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-[ "${#missing[@]}" -eq 0 ] && exit 0
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  sudo_cmd=()
+  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 update -qq
+  "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
 
-echo "installing: ${missing[*]}"
-sudo_cmd=()
-[ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-export DEBIAN_FRONTEND=noninteractive
-"${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 update -qq
-"${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+"$(dirname "$0")/build-minizip.sh" linux

@@ -5,9 +5,13 @@
 
 #include <cctype>
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
+#include <string>
 #include <thread>
+#include <vector>
 
+#include "app/format_size.h"
 #include "fs/download_record.h"
 #include "platform/files.h"
 #include "platform/text_encoding.h"
@@ -164,6 +168,30 @@ TEST_F(LauncherRoadTest, WrongMd5DeletesThePackageAndRetryDownloadsItAgain) {
   EXPECT_NE(outcome.err.find(Shown("文件校验不一致，点击重新下载")), std::string::npos) << outcome.err;
   EXPECT_FALSE(GameReceived().empty());
   EXPECT_EQ(PackageRequests(package), 2);
+}
+
+TEST_F(LauncherRoadTest, PackageLargerThanTheFreeSpaceIsRefusedBeforeItsFirstByte) {
+  const GamePackage package = MakeGamePackage("1.0.0");
+  Publish(server_, package);
+  // First a fileInfo declaring a package of a pebibyte, more than any test machine holds free.
+  constexpr uint64_t kPebibyte = uint64_t{1} << 50;
+  std::string huge = package.fileInfo;
+  const std::string declared = "\"zipBytes\":" + std::to_string(package.bytes.size());
+  ASSERT_NE(huge.find(declared), std::string::npos);
+  huge.replace(huge.find(declared), declared.size(), "\"zipBytes\":" + std::to_string(kPebibyte));
+  server_.Serve(ServerPath("Marlwood77301/fileInfo_1_0_0.json"),
+                std::vector<Reply>{Reply::Body(huge), Reply::Body(package.fileInfo)});
+
+  const LauncherOutcome outcome = Run({}, "retry");
+  EXPECT_EQ(outcome.exitCode, 0);
+  const std::string box =
+      Shown("caption=\"\" text=\"磁盘空间不足：下载还需要" + FormatSize(kPebibyte) + "，磁盘只剩");
+  const size_t at = outcome.err.find(box);
+  ASSERT_NE(at, std::string::npos) << outcome.err;
+  EXPECT_NE(outcome.err.find(Shown("\\n点击重试\""), at), std::string::npos) << outcome.err;
+  // Retry fetched the true document and installed the package, asked for once.
+  EXPECT_FALSE(GameReceived().empty());
+  EXPECT_EQ(PackageRequests(package), 1);
 }
 
 TEST_F(LauncherRoadTest, FailedExtractionOffersRetryAndNeverLaunchesAHalfInstall) {

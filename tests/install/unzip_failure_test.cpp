@@ -15,6 +15,7 @@ using testing_support::CompressibleText;
 using testing_support::EntryDataOffset;
 using testing_support::InTempDir;
 using testing_support::OverwriteCompressedSize;
+using testing_support::OverwriteUncompressedSize;
 using testing_support::ReadFile;
 using testing_support::UnzipEvent;
 using testing_support::UnzipRecorder;
@@ -169,6 +170,37 @@ TEST_F(UnzipFailureTest, ChecksumMismatchFailsTheEntry) {
             (Events{{"unzip", "ok.txt", 1, 2}, {"fail", "extract file fail: changed.txt", 1, 2}}));
   EXPECT_EQ(log(), "start unzip\ncrc check fail: changed.txt\n");
 }
+
+// An entry whose data ends before the size its headers declare, as a broken packer or a tampered
+// archive gives: minizip ends the entry without an error and compares the CRC-32 only when the
+// declared size came out, so only the count of bytes written tells.
+class ShortEntryTest : public UnzipFailureTest, public testing::WithParamInterface<ZipMethod> {};
+
+TEST_P(ShortEntryTest, EntryEndingBeforeItsDeclaredSizeFails) {
+  const std::string content = CompressibleText(30000, 4);
+  ZipBuilder()
+      .AddFile("ok.txt", "ok")
+      .AddFile("short.txt", content, GetParam())
+      .AddFile("after.txt", "never")
+      .WriteTo("pack.zip");
+  std::string bytes = ReadFile("pack.zip");
+  OverwriteUncompressedSize(bytes, "short.txt", static_cast<uint32_t>(content.size() + 1000));
+  WriteFile("bad.zip", bytes);
+
+  EXPECT_FALSE(Extract("bad.zip", "out"));
+
+  EXPECT_EQ(events(),
+            (Events{{"unzip", "ok.txt", 1, 3}, {"fail", "extract file fail: short.txt", 1, 3}}));
+  EXPECT_EQ(log(), "start unzip\nsize check fail: short.txt\n");
+  EXPECT_FALSE(fs::exists("out/after.txt"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Methods, ShortEntryTest,
+                         testing::Values(ZipMethod::Deflated, ZipMethod::Stored),
+                         [](const testing::TestParamInfo<ZipMethod>& info) {
+                           return std::string(info.param == ZipMethod::Stored ? "Stored"
+                                                                              : "Deflated");
+                         });
 
 class ZipSlipTest : public UnzipFailureTest, public testing::WithParamInterface<const char*> {};
 

@@ -125,10 +125,15 @@ size_t EntryDataOffset(const std::string& archiveBytes, const std::string& name)
   throw std::runtime_error("no local header for " + name);
 }
 
-void OverwriteCompressedSize(std::string& archiveBytes, const std::string& name, uint32_t size) {
+namespace {
+
+// Puts value into the named entry's local header at localField and into its central record at
+// centralField.
+void OverwriteHeaderField(std::string& archiveBytes, const std::string& name, size_t localField,
+                          size_t centralField, uint32_t value) {
   const size_t local = EntryDataOffset(archiveBytes, name);
   const size_t localHeader = archiveBytes.rfind(std::string("PK\x03\x04", 4), local);
-  PutLittle(archiveBytes, localHeader + 18, size, 4);
+  PutLittle(archiveBytes, localHeader + localField, value, 4);
   static const std::string kCentralHeader("PK\x01\x02", 4);
   constexpr size_t kFixedHeaderBytes = 46;
   for (size_t at = archiveBytes.find(kCentralHeader); at != std::string::npos;
@@ -137,11 +142,21 @@ void OverwriteCompressedSize(std::string& archiveBytes, const std::string& name,
     const size_t nameBytes = Little(archiveBytes, at + 28, 2);
     if (nameBytes == name.size() &&
         archiveBytes.compare(at + kFixedHeaderBytes, nameBytes, name) == 0) {
-      PutLittle(archiveBytes, at + 20, size, 4);
+      PutLittle(archiveBytes, at + centralField, value, 4);
       return;
     }
   }
   throw std::runtime_error("no central header for " + name);
+}
+
+}  // namespace
+
+void OverwriteCompressedSize(std::string& archiveBytes, const std::string& name, uint32_t size) {
+  OverwriteHeaderField(archiveBytes, name, 18, 20, size);
+}
+
+void OverwriteUncompressedSize(std::string& archiveBytes, const std::string& name, uint32_t size) {
+  OverwriteHeaderField(archiveBytes, name, 22, 24, size);
 }
 
 std::string CompressibleText(size_t size, unsigned seed) {

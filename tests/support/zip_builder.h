@@ -41,6 +41,8 @@ size_t EntryDataOffset(const std::string& archiveBytes, const std::string& name)
 // Rewrites the packed size the named entry's local and central headers give, as a damaged or
 // forged archive would; throws std::runtime_error when the entry is not there.
 void OverwriteCompressedSize(std::string& archiveBytes, const std::string& name, uint32_t size);
+// The same for the unpacked size the headers declare.
+void OverwriteUncompressedSize(std::string& archiveBytes, const std::string& name, uint32_t size);
 
 // Text that deflates well, the same for the same size and seed.
 std::string CompressibleText(size_t size, unsigned seed = 1);
