@@ -12,6 +12,10 @@
 using TransferCallback = std::function<void(const std::string& event, const std::string& message,
                                             double first, double second)>;
 
+// The largest document a request keeps: a fileInfo listing 100 000 files is a few MiB; a longer
+// response is an error, and the transfer stops there.
+constexpr uint64_t kMaxDocumentBytes = 16u << 20;
+
 struct DownloadTask {
   uint64_t resumeOffset = 0;  // bytes already in the local file; 0 starts a fresh file
   std::string localPath;      // the package file the body is written to
