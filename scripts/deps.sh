@@ -10,6 +10,7 @@ packages=(
   libcpp-httplib-dev libgtest-dev googletest
   xvfb xdotool x11-apps x11-utils imagemagick python3
   openssl curl unzip zip nginx-light bc
+  clang libclang-rt-14-dev
 )
 [ "$#" -gt 0 ] && packages+=("$@")
 
