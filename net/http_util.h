@@ -1,7 +1,8 @@
 #pragma once
 // The only place the launcher talks to the network: blocking transfers over the libcurl easy
-// interface, HTTPS only, and starters that run them on detached workers. Nothing throws or returns a status:
-// every outcome, progress included, arrives through the task's TransferCallback on the worker.
+// interface, HTTPS only, and starters that run them on detached workers. Nothing throws or
+// returns a status: every outcome, progress included, arrives through the task's TransferCallback
+// on the worker.
 
 #include <cstdint>
 #include <functional>

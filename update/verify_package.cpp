@@ -51,7 +51,9 @@ void Check::VerifyPackage(const std::string& fileInfoText, const CheckCallback& 
     }
     const int64_t offset = ResumeOffset(info.zipName, info.zipMd5, info.zipBytes);
     packageByteLimit.reset();
-    if (info.zipBytesStated) packageByteLimit = static_cast<uint64_t>(std::max<int64_t>(info.zipBytes, 0));
+    if (info.zipBytesStated) {
+      packageByteLimit = static_cast<uint64_t>(std::max<int64_t>(info.zipBytes, 0));
+    }
     onResult("needUpdate", info.zipName, info.zipMd5, info.zipBytes, offset);
   } catch (const std::exception& e) {
     onResult("error", kErrorPrefix + std::string(e.what()), "", 0, 0);

@@ -29,7 +29,8 @@ bool ClimbsOut(const std::string& name) {
   const std::string seen = name.substr(0, name.find('\0'));
   if (!seen.empty() && IsSeparator(seen[0])) return true;
   // A drive, relative ("c:x") or absolute ("c:\\x").
-  if (seen.size() >= 2 && seen[1] == ':' && std::isalpha(static_cast<unsigned char>(seen[0])) != 0) {
+  if (seen.size() >= 2 && seen[1] == ':' &&
+      std::isalpha(static_cast<unsigned char>(seen[0])) != 0) {
     return true;
   }
   int depth = 0;

@@ -7,10 +7,11 @@
 namespace testing_support {
 
 PlainHttpServer::PlainHttpServer(std::string body) {
-  server_.Get(".*", [this, body = std::move(body)](const httplib::Request&, httplib::Response& response) {
-    ++requests_;
-    response.set_content(body, "application/octet-stream");
-  });
+  server_.Get(".*",
+              [this, body = std::move(body)](const httplib::Request&, httplib::Response& response) {
+                ++requests_;
+                response.set_content(body, "application/octet-stream");
+              });
   port_ = server_.bind_to_any_port("127.0.0.1");
   if (port_ <= 0) throw std::runtime_error("the plain HTTP test server could not bind");
   // The socket listens from here on: clients queue until the loop accepts them.
