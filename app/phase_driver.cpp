@@ -106,6 +106,7 @@ void LauncherApp::OnCheckResult(const std::string& status, const std::string& zi
     task.localPath = zipName;
     task.callback = MakeProgressAdapter(std::move(progress));
     task.url = JoinUrl(base, zipName);
+    task.maxBytes = check.packageByteLimit;  // set with this verdict, on this thread
     HttpUtil::StartDownload(std::move(task));
   }
 }

@@ -52,6 +52,9 @@ bool ClimbsAboveStart(const std::string& path) {
 
 bool LeadsOutsideDestination(const std::string& name) {
   if (name.empty()) return false;
+  // The file system reads a name only up to a zero byte ("..\0x" opens ".."), so the pieces
+  // checked below would not be the ones used.
+  if (name.find('\0') != std::string::npos) return true;
   if (IsSeparator(name[0])) return true;
   if (name.size() >= 2 && name[1] == ':' &&
       std::isalpha(static_cast<unsigned char>(name[0])) != 0) {

@@ -6,7 +6,8 @@
 #include <string>
 
 // True when joining the name to a destination could reach outside it: a parent-directory piece,
-// a leading separator (root or network path) or a drive letter. Both '/' and '\' separate.
+// a leading separator (root or network path), a drive letter or a zero byte. Both '/' and '\'
+// separate.
 bool LeadsOutsideDestination(const std::string& name);
 
 // True when the relative path stays below the directory it is joined to.

@@ -1,16 +1,33 @@
 #include "net/curl_transfer.h"
 
+#include <algorithm>
 #include <cstdarg>
 
 namespace net_detail {
 
-size_t AppendToString(char* data, size_t size, size_t count, void* body) {
-  static_cast<std::string*>(body)->append(data, size * count);
+size_t AppendToString(char* data, size_t size, size_t count, void* sink) {
+  auto& target = *static_cast<BodySink*>(sink);
+  const size_t bytes = size * count;
+  if (bytes > target.limit - target.body->size()) {
+    target.overLimit = true;
+    return 0;  // anything but count stops the transfer
+  }
+  target.body->append(data, bytes);
   return count;
 }
 
-size_t WriteToFile(char* data, size_t size, size_t count, void* file) {
-  return std::fwrite(data, size, count, static_cast<std::FILE*>(file));
+size_t WriteToFile(char* data, size_t size, size_t count, void* sink) {
+  auto& target = *static_cast<FileSink*>(sink);
+  size_t bytes = size * count;
+  if (target.limit && bytes > *target.limit - std::min(target.length, *target.limit)) {
+    // Written up to the limit: when the package is a correct one with bytes after it, its digest
+    // still matches and the next check keeps it instead of fetching it again.
+    bytes = static_cast<size_t>(*target.limit - std::min(target.length, *target.limit));
+    target.overLimit = true;
+  }
+  const size_t written = std::fwrite(data, 1, bytes, target.file);
+  target.length += written;
+  return target.overLimit ? 0 : written;  // libcurl's size is always 1
 }
 
 int ReportProgress(void* sink, double downloadTotal, double downloadNow, double, double) {
@@ -26,8 +43,19 @@ int ReportProgress(void* sink, double downloadTotal, double downloadNow, double,
 }
 
 void TrustVerifiedPeersOnly(CURL* curl) {
+  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "https");
+  // A redirect to plain HTTP would hand the rest of the transfer to anyone on the path; one to
+  // another HTTPS host, as CDNs answer, is fine.
+  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "https");
+  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
+  curl_easy_setopt(curl, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+  // Schannel checks revocation and fails when the CRL or OCSP server cannot be reached, which a
+  // firewall or a captive network makes common: players would be locked out of a game whose
+  // certificate is fine. A certificate known to be revoked is still refused. Other TLS
+  // back-ends ignore the flag.
+  curl_easy_setopt(curl, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT));
 #ifdef TIDEWAKE_CA_BUNDLE
   if (TIDEWAKE_CA_BUNDLE[0] != '\0') curl_easy_setopt(curl, CURLOPT_CAINFO, TIDEWAKE_CA_BUNDLE);
 #endif

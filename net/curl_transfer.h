@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "net/http_util.h"
@@ -27,10 +28,26 @@ struct HeaderListFree {
 };
 using HeaderList = std::unique_ptr<curl_slist, HeaderListFree>;
 
-// CURLOPT_WRITEFUNCTION for a memory target: appends to the std::string given as write data.
-size_t AppendToString(char* data, size_t size, size_t count, void* body);
-// CURLOPT_WRITEFUNCTION for a file target: fwrite to the FILE given as write data.
-size_t WriteToFile(char* data, size_t size, size_t count, void* file);
+// Write data for AppendToString: the body, and where it must stop.
+struct BodySink {
+  std::string* body = nullptr;
+  uint64_t limit = 0;
+  bool overLimit = false;  // the transfer was stopped because the body ran past the limit
+};
+// CURLOPT_WRITEFUNCTION for a memory target: appends to the BodySink's string while the body
+// stays within the limit; a piece that would pass it stops the transfer and is not kept.
+size_t AppendToString(char* data, size_t size, size_t count, void* sink);
+
+// Write data for WriteToFile: the file, how long it is, and how long it may become.
+struct FileSink {
+  std::FILE* file = nullptr;
+  uint64_t length = 0;
+  std::optional<uint64_t> limit;
+  bool overLimit = false;
+};
+// CURLOPT_WRITEFUNCTION for a file target: fwrite to the FileSink's file; the bytes past its
+// limit are not written and stop the transfer.
+size_t WriteToFile(char* data, size_t size, size_t count, void* sink);
 
 // What the progress function reports to.
 struct ProgressSink {
@@ -45,8 +62,9 @@ struct ProgressSink {
 int ReportProgress(void* sink, double downloadTotal, double downloadNow, double uploadTotal,
                    double uploadNow);
 
-// Peer and host verification against the trusted store: the system's, or the bundle the
-// build names.
+// Peer and host verification against the trusted store (the system's, or the bundle the build
+// names), TLS 1.2 at least, and HTTPS for the request and every redirect, of which at most five
+// are followed.
 void TrustVerifiedPeersOnly(CURL* curl);
 
 // printf-style formatting of a failure text into a fixed 1024-byte buffer: a longer text is cut

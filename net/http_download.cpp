@@ -46,10 +46,11 @@ void HttpUtil::DownloadFile(const DownloadTask& task) {
   }
 
   ProgressSink progress{&task.callback};
+  FileSink sink{file.get(), offset, task.maxBytes};
   curl_easy_setopt(curl, CURLOPT_URL, task.url.c_str());
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &WriteToFile);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, file.get());
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
   curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(curl, CURLOPT_PROGRESSFUNCTION, &ReportProgress);
   curl_easy_setopt(curl, CURLOPT_PROGRESSDATA, &progress);
@@ -77,7 +78,8 @@ void HttpUtil::DownloadFile(const DownloadTask& task) {
       Report(task, "fail", "can not open local file " + task.localPath, 0, 0);
       return;
     }
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, file.get());
+    sink.file = file.get();
+    sink.length = 0;
     // The consumer adds the resume offset to every "trans". Reporting this transfer's own
     // counts would overstate what is on disk until the end; reporting them minus the offset
     // would run negative. So the bar holds still while the kept part is rewritten, and from
@@ -96,9 +98,13 @@ void HttpUtil::DownloadFile(const DownloadTask& task) {
     Report(task, "succ", std::string(), 0, 0);
     return;
   }
+  const std::string reason =
+      sink.overLimit ? FormatMessage("package larger than its %llu bytes",
+                                     static_cast<unsigned long long>(*task.maxBytes))
+                     : std::string(curl_easy_strerror(code));
   const std::string message =
       FormatMessage("curl perform fail, curl_code %d (%s), ret_code %d", static_cast<int>(code),
-                    curl_easy_strerror(code), static_cast<int>(status));
+                    reason.c_str(), static_cast<int>(status));
   std::printf("%s", message.c_str());
   Report(task, "fail", message, static_cast<double>(code), static_cast<double>(status));
 }

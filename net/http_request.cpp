@@ -8,7 +8,7 @@ using namespace net_detail;
 
 void HttpUtil::Request(const std::string& url, const std::string& body,
                        const TransferCallback& callback, const std::string& method,
-                       int connectTimeout) {
+                       int connectTimeout, int timeoutMs) {
   std::string target = url;
   std::string payload = body;
   const bool post = method == "POST";
@@ -28,6 +28,7 @@ void HttpUtil::Request(const std::string& url, const std::string& body,
   }
 
   std::string response;
+  BodySink sink{&response, kMaxDocumentBytes};
   ProgressSink progress{&callback};
   const HeaderList headers(curl_slist_append(nullptr, "Connection: close"));
   curl_easy_setopt(curl, CURLOPT_URL, target.c_str());
@@ -39,12 +40,15 @@ void HttpUtil::Request(const std::string& url, const std::string& body,
     curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
   }
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &AppendToString);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &response);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
+  // A stated length past the limit is refused before the body; an unstated one stops there.
+  curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxDocumentBytes));
   curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(curl, CURLOPT_PROGRESSFUNCTION, &ReportProgress);
   curl_easy_setopt(curl, CURLOPT_PROGRESSDATA, &progress);
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(connectTimeout));
+  if (timeoutMs > 0) curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(timeoutMs));
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
   TrustVerifiedPeersOnly(curl);
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
@@ -65,9 +69,13 @@ void HttpUtil::Request(const std::string& url, const std::string& body,
     callback("succ", response, 0, 0);
     return;
   }
+  const std::string reason =
+      sink.overLimit ? FormatMessage("document larger than %llu bytes",
+                                     static_cast<unsigned long long>(kMaxDocumentBytes))
+                     : std::string(curl_easy_strerror(code));
   std::printf("curl perform fail to %s with %s, ret_code is %d (%s)\n\n", target.c_str(),
-              payload.c_str(), static_cast<int>(status), curl_easy_strerror(code));
+              payload.c_str(), static_cast<int>(status), reason.c_str());
   const std::string message = FormatMessage("curl perform fail, ret_code is %d (%s)",
-                                            static_cast<int>(status), curl_easy_strerror(code));
+                                            static_cast<int>(status), reason.c_str());
   callback(status == 408 ? "timeout" : "error", message, 0, 0);
 }

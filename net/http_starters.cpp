@@ -9,6 +9,6 @@ void HttpUtil::StartDownload(DownloadTask task) {
 
 void HttpUtil::StartRequest(RequestTask task) {
   StartWorker(std::move(task), [](RequestTask& own) {
-    Request(own.url, own.body, own.callback, "GET", own.connectTimeout);
+    Request(own.url, own.body, own.callback, "GET", own.connectTimeout, own.timeoutMs);
   });
 }

@@ -13,6 +13,7 @@ packages=(
   xvfb xdotool x11-apps x11-utils imagemagick python3
   openssl curl unzip zip nginx-light bc
   locales
+  clang libclang-rt-14-dev
 )
 [ "$#" -gt 0 ] && packages+=("$@")
 

@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# Installs what is missing, checks the layer order of the includes, builds the launcher and every
-# test, and runs the suites: under AddressSanitizer + UBSan, under ThreadSanitizer, then the
-# Windows build under Wine (scripts/test-windows.sh; TIDEWAKE_WINDOWS=0 leaves it out), and last
-# in the optimised build, whose summary ends the output.
+# Installs what is missing, checks the layer order of the includes, gives each fuzz target a short
+# run, builds the launcher and every test, and runs the suites: under AddressSanitizer + UBSan,
+# under ThreadSanitizer, then the Windows build under Wine (scripts/test-windows.sh;
+# TIDEWAKE_WINDOWS=0 leaves it out), and last in the optimised build, whose summary ends the
+# output.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/deps.sh
 # A folder includes only the folders below it (the layout table in README.md).
 python3 scripts/check_layers.py includes
+# The readers of outside input under libFuzzer for a second each (scripts/fuzz.sh runs them long).
+scripts/fuzz.sh --smoke
 
 presets=(asan tsan default)
 [ -n "${TIDEWAKE_PRESETS:-}" ] && read -r -a presets <<<"$TIDEWAKE_PRESETS"

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,8 @@ struct PackageInfo {
   std::string zipName;
   std::string zipMd5;
   int64_t zipBytes = 104857600;
+  // False when zipBytes is the default: then it says nothing about the real package's size.
+  bool zipBytesStated = false;
   std::vector<std::string> fileNameList;
 };
 
@@ -58,6 +61,9 @@ class Check {
 
   // Local path of the package named by the current fileInfo document.
   std::string packagePath;
+  // Set with each "needUpdate": the size the package file may not outgrow, when the document
+  // states one (a negative statement allows nothing). Read on the thread that receives the verdict.
+  std::optional<uint64_t> packageByteLimit;
   // How documents are fetched; tests shorten the waits.
   FetchSettings fetchSettings;
 };

@@ -9,6 +9,10 @@
 
 namespace {
 
+// How long an attempt may outlast the budget: enough that the one in flight when the budget
+// runs out is dropped by the give-up rather than ending first and making room for another.
+constexpr int kAttemptGraceMs = 1000;
+
 // Shared by the worker and every attempt; attempts may outlive the worker.
 struct FetchState {
   std::atomic<int> inFlight{0};
@@ -70,6 +74,10 @@ void RunFetch(FetchJob& job) {
     RequestTask task;
     task.url = request.urls[index];
     task.connectTimeout = request.connectTimeout;
+    // The connect time-out alone lets a silent server hold an attempt for hours, and a trickle
+    // passes the low-speed rule for ever: an attempt gets the rest of the budget and a moment
+    // more, so that once the fetch has given up no thread of its own is left behind.
+    task.timeoutMs = request.budgetMs + request.pollIntervalMs - elapsed + kAttemptGraceMs;
     task.callback = [state](const std::string& event, const std::string& message, double, double) {
       AttemptFinished(state, event, message);
     };

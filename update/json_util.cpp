@@ -2,11 +2,16 @@
 
 #include <cstring>
 
+#include "net/http_util.h"
+
 const char* JsonToObjectException::what() const noexcept { return "JsonUtil::ToObject Error"; }
 
 JsonUtil::Document JsonUtil::ToObject(const std::string& text) {
+  // Documents come from a server or a file anyone can edit: one of endless size or nesting must
+  // end in an error, not in a process out of memory or, parsed recursively, out of stack.
+  if (text.size() > kMaxDocumentBytes) throw JsonToObjectException();
   Document document;
-  document.Parse(text.c_str());
+  document.Parse<rapidjson::kParseIterativeFlag>(text.c_str());
   if (document.HasParseError() || !document.IsObject()) throw JsonToObjectException();
   return document;
 }

@@ -20,7 +20,8 @@ class JsonUtil {
   using Value = rapidjson::Value;
   using Visitor = std::function<void(const Value&)>;
 
-  // Throws JsonToObjectException unless the whole text (up to its first zero byte) is one object.
+  // Throws JsonToObjectException unless the whole text (up to its first zero byte) is one object
+  // and the text is at most kMaxDocumentBytes long. Nesting depth is bounded by memory only.
   static Document ToObject(const std::string& text);
 
   // The member's string up to its first zero character; empty when absent or not a string.

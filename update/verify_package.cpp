@@ -1,6 +1,7 @@
 // The verdict: compares the fileInfo document with the download record, the installed files and
 // the local package file.
 
+#include <algorithm>
 #include <exception>
 #include <string>
 
@@ -50,6 +51,10 @@ void Check::VerifyPackage(const std::string& fileInfoText, const CheckCallback& 
       return;
     }
     const int64_t offset = ResumeOffset(info.zipName, info.zipMd5, info.zipBytes);
+    packageByteLimit.reset();
+    if (info.zipBytesStated) {
+      packageByteLimit = static_cast<uint64_t>(std::max<int64_t>(info.zipBytes, 0));
+    }
     onResult("needUpdate", info.zipName, info.zipMd5, info.zipBytes, offset);
   } catch (const std::exception& e) {
     onResult("error", kErrorPrefix + std::string(e.what()), "", 0, 0);
@@ -70,6 +75,7 @@ PackageInfo Check::ReadPackageInfo(const std::string& fileInfoText) {
   if (const JsonUtil::Value* bytes = JsonUtil::FindMember(document, "zipBytes");
       bytes && bytes->IsInt64()) {
     info.zipBytes = bytes->GetInt64();
+    info.zipBytesStated = true;
   }
   JsonUtil::ForEachInArray(document, "fileNameList", [&info](const JsonUtil::Value& value) {
     if (value.IsString()) info.fileNameList.emplace_back(value.GetString());

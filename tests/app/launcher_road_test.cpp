@@ -194,6 +194,23 @@ TEST_F(LauncherRoadTest, PackageLargerThanTheFreeSpaceIsRefusedBeforeItsFirstByt
   EXPECT_EQ(PackageRequests(package), 1);
 }
 
+// The document states the package's size: a body that runs past it fails the download, and the
+// bytes up to it, when they are the package, are installed on Retry without a second download.
+TEST_F(LauncherRoadTest, PackageBodyPastTheStatedSizeFailsAndTheStatedBytesAreKept) {
+  const GamePackage package = MakeGamePackage("1.0.0");
+  Publish(server_, package);
+  server_.Serve(ServerPath(package.zipName), package.bytes + std::string(70000, 'j'));
+
+  const LauncherOutcome outcome = Run({}, "retry");
+  EXPECT_EQ(outcome.exitCode, 0);
+  EXPECT_NE(outcome.err.find("package larger than its " + std::to_string(package.bytes.size()) +
+                             " bytes"),
+            std::string::npos)
+      << outcome.err;
+  EXPECT_FALSE(GameReceived().empty());
+  EXPECT_EQ(PackageRequests(package), 1);
+}
+
 TEST_F(LauncherRoadTest, FailedExtractionOffersRetryAndNeverLaunchesAHalfInstall) {
   const GamePackage good = MakeGamePackage("1.0.1");
   GamePackage broken = MakeGamePackage("1.0.0");

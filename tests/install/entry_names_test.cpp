@@ -51,6 +51,15 @@ TEST(EntryNameSafety, NamesThatCouldLeaveTheDestinationAreCaught) {
   }
 }
 
+// The file system reads a name only up to a zero byte, so what follows one cannot vouch for it.
+TEST(EntryNameSafety, NamesWithAZeroByteAreCaught) {
+  using namespace std::string_literals;
+  for (const std::string& name : {"..\0"s, "..\0/x"s, "..\0.txt"s, "ok\0"s}) {
+    EXPECT_TRUE(LeadsOutsideDestination(name)) << name.size();
+    EXPECT_FALSE(IsContainedRelativePath(name)) << name.size();
+  }
+}
+
 TEST(EntryNameSafety, OrdinaryNamesPass) {
   for (const char* name : {"a.txt", "a/b/c.txt", "x\\y.txt", "a/", "..a/b", "a../b", "a..b",
                            "./a.txt", "a/./b", "1:2.txt", "dir/C:x", ".hidden", ""}) {

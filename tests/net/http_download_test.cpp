@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <optional>
 #include <string>
 
 #include "net/http_util.h"
 #include "tests/support/https_test_server.h"
+#include "tests/support/plain_http_server.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/transfer_recorder.h"
 
@@ -32,8 +34,9 @@ class HttpDownload : public testing_support::InTempDir {
  protected:
   // Runs the download with stdout captured; returns what it printed.
   std::string Download(uint64_t resumeOffset, const std::string& localPath,
-                       const std::string& url) {
+                       const std::string& url, std::optional<uint64_t> maxBytes = std::nullopt) {
     DownloadTask task;
+    task.maxBytes = maxBytes;
     task.resumeOffset = resumeOffset;
     task.localPath = localPath;
     task.callback = recorder.Callback();
@@ -257,6 +260,66 @@ TEST_F(HttpDownload, StallMidBodyEndsThroughTheLowSpeedRule) {
   EXPECT_GE(elapsed, 4s);
   EXPECT_LT(elapsed, 20s);
   EXPECT_EQ(ReadFile("pkg.zip"), body.substr(0, 50000));
+}
+
+// The package's stated size bounds the file: a longer body is written up to it and fails there,
+// with or without a length, fresh or resumed; a body of exactly that size is a success.
+TEST_F(HttpDownload, BodyRunningPastTheStatedSizeFailsWithTheFileFilledToIt) {
+  constexpr uint64_t kStated = 300000;
+  const std::string body = Pattern(kStated + 70000);
+  struct Case {
+    const char* name;
+    Reply reply;
+    uint64_t kept;
+  };
+  for (const Case& c : {Case{"length", Reply::Body(body), 0},
+                        Case{"chunked", Reply::Body(body).Chunked(), 0},
+                        Case{"resumed", Reply::Body(body), 120000}}) {
+    SCOPED_TRACE(c.name);
+    TransferRecorder local;
+    server.Serve("/pkg.zip", c.reply);
+    WriteFile("pkg.zip", body.substr(0, c.kept));
+    DownloadTask task{c.kept, "pkg.zip", local.Callback(), server.Url("/pkg.zip"), kStated};
+    testing::internal::CaptureStdout();
+    HttpUtil::DownloadFile(task);
+    testing::internal::GetCapturedStdout();
+
+    EXPECT_EQ(local.Final().event, "fail");
+    EXPECT_EQ(local.Final().message,
+              "curl perform fail, curl_code 23 (package larger than its 300000 bytes), ret_code " +
+                  std::string(c.kept != 0 ? "206" : "200"));
+    EXPECT_TRUE(ReadFile("pkg.zip") == body.substr(0, kStated));
+  }
+}
+
+TEST_F(HttpDownload, BodyOfExactlyTheStatedSizeSucceeds) {
+  const std::string body = Pattern(250000);
+  server.Serve("/pkg.zip", Reply::Body(body).Chunked());
+  Download(0, "pkg.zip", server.Url("/pkg.zip"), body.size());
+  EXPECT_EQ(recorder.Final().event, "succ");
+  EXPECT_TRUE(ReadFile("pkg.zip") == body);
+
+  // Rewritten from byte 0 when the range is ignored: the kept bytes do not count twice.
+  TransferRecorder restarted;
+  server.Serve("/again.zip", Reply::Body(body).IgnoringRange());
+  WriteFile("again.zip", std::string(100000, 'Z'));
+  DownloadTask task{100000, "again.zip", restarted.Callback(), server.Url("/again.zip"), body.size()};
+  testing::internal::CaptureStdout();
+  HttpUtil::DownloadFile(task);
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(restarted.Final().event, "succ") << restarted.Final().message;
+  EXPECT_TRUE(ReadFile("again.zip") == body);
+}
+
+TEST_F(HttpDownload, RedirectToPlainHttpIsRefused) {
+  testing_support::PlainHttpServer plain(Pattern(3000));
+  server.Serve("/pkg.zip", Reply::Redirect(plain.Url("/pkg.zip")));
+
+  Download(0, "pkg.zip", server.Url("/pkg.zip"));
+
+  EXPECT_EQ(recorder.Final().event, "fail");
+  EXPECT_EQ(recorder.Final().message, FailText(CURLE_UNSUPPORTED_PROTOCOL, 302));
+  EXPECT_EQ(plain.RequestCount(), 0);
 }
 
 }  // namespace

@@ -3,11 +3,14 @@
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <memory>
 #include <string>
 
 #include "net/http_util.h"
 #include "tests/support/https_test_server.h"
+#include "tests/support/plain_http_server.h"
 #include "tests/support/transfer_recorder.h"
 
 namespace {
@@ -211,6 +214,102 @@ TEST_F(HttpRequest, StallBeforeTheHeadersIsAnErrorWithStatus0) {
   EXPECT_EQ(log.rfind("curlcode = 28, ret_code = 0\n", 0), 0u) << log;
   EXPECT_GE(elapsed, 4s);
   EXPECT_LT(elapsed, 20s);
+}
+
+// Redirect chains of the given number of hops over HTTPS end where they should; one hop to plain
+// HTTP is never taken.
+TEST_F(HttpRequest, RedirectsStayOnHttpsAndEndAfterFive) {
+  testing_support::PlainHttpServer plain("over plain http");
+  for (int hop = 0; hop < 6; ++hop) {
+    server.Serve("/hop" + std::to_string(hop), Reply::Redirect("/hop" + std::to_string(hop + 1)));
+  }
+  server.Serve("/hop6", "landed");
+  server.Serve("/to-http", Reply::Redirect(plain.Url("/doc")));
+  struct Case {
+    std::string start;
+    const char* event;
+    std::string message;
+  };
+  for (const Case& c : {Case{"/hop1", "succ", "landed"},  // five redirects
+                        Case{"/hop0", "error", FailText(302, CURLE_TOO_MANY_REDIRECTS)},
+                        Case{"/to-http", "error", FailText(302, CURLE_UNSUPPORTED_PROTOCOL)}}) {
+    SCOPED_TRACE(c.start);
+    TransferRecorder local;
+    testing::internal::CaptureStdout();
+    HttpUtil::Request(server.Url(c.start), "", local.Callback(), "GET", 5);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(local.Final().event, c.event);
+    EXPECT_EQ(local.Final().message, c.message);
+  }
+  EXPECT_EQ(plain.RequestCount(), 0);
+}
+
+TEST_F(HttpRequest, PlainHttpIsNeverRequested) {
+  testing_support::PlainHttpServer plain("over plain http");
+
+  Request(plain.Url("/doc"));
+
+  EXPECT_EQ(recorder.Final().event, "error");
+  EXPECT_EQ(recorder.Final().message, FailText(0, CURLE_UNSUPPORTED_PROTOCOL));
+  EXPECT_EQ(plain.RequestCount(), 0);
+}
+
+TEST_F(HttpRequest, DocumentsUpToTheLimitArriveWhole) {
+  const std::string body(kMaxDocumentBytes, 'd');
+  server.Serve("/length", body);
+  server.Serve("/chunked", Reply::Body(body).Chunked());
+  for (const char* path : {"/length", "/chunked"}) {
+    SCOPED_TRACE(path);
+    TransferRecorder local;
+    testing::internal::CaptureStdout();
+    HttpUtil::Request(server.Url(path), "", local.Callback(), "GET", 5);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(local.Final().event, "succ");
+    EXPECT_EQ(local.Final().message.size(), kMaxDocumentBytes);
+  }
+}
+
+TEST_F(HttpRequest, LongerDocumentsAreErrorsAndTheirTransferStops) {
+  // A stated length past the limit is refused before any of the body is read.
+  server.Serve("/length", std::string(kMaxDocumentBytes + 1, 'd'));
+  Request(server.Url("/length"));
+  EXPECT_EQ(recorder.Final().event, "error");
+  EXPECT_EQ(recorder.Final().message, FailText(200, CURLE_FILESIZE_EXCEEDED));
+
+  // Without a length, the body is read up to the limit and no further: a server that sends
+  // for ever gets hung up on.
+  auto sent = std::make_shared<std::atomic<uint64_t>>(0);
+  server.Handle("/endless", [sent](const httplib::Request&, httplib::Response& response) {
+    response.set_chunked_content_provider("application/json", [sent](size_t, httplib::DataSink& sink) {
+      const std::string piece(64 * 1024, '[');
+      if (!sink.write(piece.data(), piece.size())) return false;
+      *sent += piece.size();
+      return true;
+    });
+  });
+  TransferRecorder endless;
+  testing::internal::CaptureStdout();
+  HttpUtil::Request(server.Url("/endless"), "", endless.Callback(), "GET", 5);
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(endless.Final().event, "error");
+  EXPECT_EQ(endless.Final().message,
+            "curl perform fail, ret_code is 200 (document larger than 16777216 bytes)");
+  EXPECT_LT(sent->load(), 2 * kMaxDocumentBytes);  // what the socket buffers took besides
+}
+
+TEST_F(HttpRequest, TheWholeRequestEndsAtItsTimeLimit) {
+  // One byte every 100 ms passes the low-speed rule, so only the total limit can end it.
+  server.Serve("/doc", Reply::Body(std::string(10000, 'd')).Trickling(100ms));
+
+  const auto start = std::chrono::steady_clock::now();
+  testing::internal::CaptureStdout();
+  HttpUtil::Request(server.Url("/doc"), "", recorder.Callback(), "GET", 6000, 800);
+  testing::internal::GetCapturedStdout();
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+
+  EXPECT_EQ(recorder.Final().event, "error");
+  EXPECT_EQ(recorder.Final().message, FailText(200, CURLE_OPERATION_TIMEDOUT));
+  EXPECT_LT(elapsed, 5s);
 }
 
 }  // namespace

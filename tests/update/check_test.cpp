@@ -6,8 +6,11 @@
 #include <future>
 #include <mutex>
 #include <thread>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
+#include <vector>
 
 #include "core/layout.h"
 #include "fs/directory.h"
@@ -266,6 +269,40 @@ TEST_F(CheckTest, FileInfoDefaultsAndTypeRules) {
   EXPECT_EQ(info.fileNameList, (std::vector<std::string>{"a", "b"}));
   EXPECT_TRUE(Check::ReadPackageInfo(R"({"fileNameList":{"a":1}})").fileNameList.empty());
   EXPECT_EQ(Check::ReadPackageInfo(R"({"zipBytes":6442450944})").zipBytes, 6442450944);
+}
+
+TEST_F(CheckTest, ThePackageSizeLimitIsTheStatedZipBytesOnly) {
+  struct Case {
+    std::string document;
+    std::optional<uint64_t> limit;
+  };
+  for (const Case& c : std::vector<Case>{
+           {FileInfo(kPackage, kMd5, 8000), 8000u},
+           {FileInfo(kPackage, kMd5, 6442450944), 6442450944u},
+           {R"({"zipName":"Marlwood77301/game_1_4_2.zip","zipMd5":"x","zipBytes":-3})", 0u},
+           // The 100 MiB default is no statement: a larger package must not be cut at it.
+           {R"({"zipName":"Marlwood77301/game_1_4_2.zip","zipMd5":"x"})", std::nullopt},
+           {R"({"zipName":"Marlwood77301/game_1_4_2.zip","zipMd5":"x","zipBytes":"8000"})", std::nullopt},
+       }) {
+    check_.packageByteLimit = 1;  // left over from an earlier verdict
+    WriteFile("local_fileInfo.json", c.document);
+    EXPECT_EQ(RunCheck().status, "needUpdate") << c.document;
+    EXPECT_EQ(check_.packageByteLimit, c.limit) << c.document;
+  }
+}
+
+TEST_F(CheckTest, DeeplyNestedDocumentsEndInErrorNotInACrash) {
+  const std::string brackets(300000, '[');
+  WriteFile("local_fileInfo.json", R"({"zipName":"a.zip","fileNameList":)" + brackets);
+  Verdict verdict = RunCheck();
+  EXPECT_EQ(verdict.status, "error");
+  EXPECT_EQ(verdict.first, "校验文件时错误\nJsonUtil::ToObject Error");
+
+  std::remove("local_fileInfo.json");
+  WriteFile("local_config.json", R"({"unsupportedVersions":)" + brackets);
+  verdict = RunCheck();
+  EXPECT_EQ(verdict.status, "error");
+  EXPECT_EQ(verdict.first, "校验文件时错误\nJsonUtil::ToObject Error");
 }
 
 TEST_F(CheckTest, ZipNameLeadingOutOfTheWorkingDirectoryIsAnErrorAndTouchesNothing) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/support/https_test_server.h"
+#include "tests/support/transfer_recorder.h"
 #include "update/fallback_request.h"
 
 using namespace std::chrono_literals;
@@ -123,4 +124,31 @@ TEST(FetchFromAnyOverHttps, TwoServersAreTriedSecondFirst) {
   EXPECT_EQ(statuses.Heard().back(), (std::pair<std::string, std::string>{"succ", "from first"}));
   EXPECT_EQ(second.RequestCount("/sq1/config.json"), 1);
   EXPECT_EQ(first.RequestCount("/sq1/config.json"), 1);
+}
+
+// A server that trickles passes the low-speed rule, and one that never finishes its handshake
+// only meets the connect time-out of 6000 seconds: the attempt the fetch gives up on must end
+// all the same, shortly after.
+TEST(FetchFromAnyOverHttps, AnAttemptAbandonedByTheBudgetEndsSoonAfter) {
+  HttpsTestServer server;
+  server.Serve("/sq1/config.json", Reply::Body(std::string(100000, 'x')).Trickling(100ms));
+  Statuses statuses;
+  testing_support::TransferRecorder attempt;
+  FetchSettings settings = Short();
+  settings.startRequest = [seen = attempt.Callback()](RequestTask task) {
+    task.callback = [seen, own = task.callback](const std::string& event, const std::string& message,
+                                                double first, double second) {
+      seen(event, message, first, second);
+      own(event, message, first, second);
+    };
+    HttpUtil::StartRequest(std::move(task));
+  };
+  FetchFromAny({server.Url("/sq1/config.json")}, statuses.Handler(), settings);
+  ASSERT_TRUE(statuses.WaitForEnd(5s));
+  EXPECT_EQ(statuses.Heard().back().first, "allTimeout");
+  // The budget is 600 ms: the attempt may outlive it by about a second, not by the hours the
+  // trickle would take.
+  ASSERT_TRUE(attempt.WaitForFinal(4s));
+  EXPECT_EQ(attempt.Final().event, "error");
+  EXPECT_EQ(server.RequestCount("/sq1/config.json"), 1);
 }

@@ -198,3 +198,28 @@ TEST(FetchFromAny, EmptyListFailsAtOnceOnTheCallingThread) {
   EXPECT_EQ(heard[0].text, "urls invalid");
   EXPECT_EQ(heard[0].thread, std::this_thread::get_id());
 }
+
+// Each attempt may run for what is left of the budget and a second more, so none outlives the
+// fetch by longer; the connect time-out is handed on unchanged.
+TEST(FetchFromAny, EachAttemptIsLimitedToTheRestOfTheBudgetAndASecond) {
+  std::vector<RequestTask> started;
+  FetchSettings settings;
+  settings.initialDelayMs = 0;
+  settings.pollIntervalMs = 10;
+  settings.budgetMs = 200;
+  settings.sleep = [](int) {};  // only the counted time matters here
+  settings.startRequest = [&started](RequestTask task) {
+    started.push_back(task);
+    task.callback("error", "curl perform fail, ret_code is 500 (No error)", 0, 0);
+  };
+  Listener listener;
+  FetchFromAny({"https://a/doc"}, listener.Handler(), settings);
+  ASSERT_TRUE(listener.WaitForEnd(3s));
+
+  ASSERT_EQ(started.size(), 21u);  // at elapsed 0, 10, ..., 200
+  for (size_t i = 0; i < started.size(); ++i) {
+    const int elapsed = static_cast<int>(i) * 10;
+    EXPECT_EQ(started[i].timeoutMs, 200 + 10 - elapsed + 1000) << i;
+    EXPECT_EQ(started[i].connectTimeout, 6000);
+  }
+}

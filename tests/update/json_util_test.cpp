@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "update/json_util.h"
@@ -71,4 +73,35 @@ TEST(JsonUtil, ForEachInArrayVisitsElementsInOrderOnlyForArrays) {
 TEST(JsonUtil, NonUtf8BytesAreTakenAsTheyAre) {
   const auto doc = JsonUtil::ToObject("{\"k\":\"\xb4\xed\xce\xf3\xff\"}");
   EXPECT_EQ(JsonUtil::GetString(doc, "k"), "\xb4\xed\xce\xf3\xff");
+}
+
+// The documents come from outside; a few hundred thousand brackets once overflowed the stack of the
+// worker that parsed them and killed the launcher.
+TEST(JsonUtil, DeepNestingOnAWorkerIsParsedWithoutExhaustingTheStack) {
+  constexpr size_t kDepth = 300000;
+  const std::string open(kDepth, '[');
+  const std::string close(kDepth, ']');
+  bool unclosedRefused = false;
+  bool closedIsObject = false;
+  std::thread worker([&] {
+    try {
+      JsonUtil::ToObject("{\"fileNameList\":" + open);
+    } catch (const JsonToObjectException&) {
+      unclosedRefused = true;
+    }
+    closedIsObject = JsonUtil::ToObject("{\"fileNameList\":" + open + close + "}").IsObject();
+  });
+  worker.join();
+  EXPECT_TRUE(unclosedRefused);
+  EXPECT_TRUE(closedIsObject);
+}
+
+TEST(JsonUtil, TextsLargerThanTheDocumentLimitAreRefused) {
+  constexpr size_t kLimit = 16u << 20;
+  const auto objectOfSize = [](size_t size) {
+    return "{\"a\":\"" + std::string(size - 8, 'x') + "\"}";
+  };
+  ASSERT_EQ(objectOfSize(kLimit).size(), kLimit);
+  EXPECT_TRUE(JsonUtil::ToObject(objectOfSize(kLimit)).IsObject());
+  ExpectNotAnObject(objectOfSize(kLimit + 1));
 }
