@@ -38,22 +38,7 @@ std::vector<std::string> Sorted() {
   return paths;
 }
 
-class UnzipFailureTest : public InTempDir {
- protected:
-  bool Extract(const std::string& zipPath, const std::string& destDir) {
-    testing::internal::CaptureStdout();
-    const bool result = ZipUtil::Unzip(zipPath, destDir, recorder_.Callback());
-    log_ = testing::internal::GetCapturedStdout();
-    return result;
-  }
-
-  Events events() const { return recorder_.Events(); }
-  const std::string& log() const { return log_; }
-
- private:
-  UnzipRecorder recorder_;
-  std::string log_;
-};
+class UnzipFailureTest : public testing_support::ExtractionTest {};
 
 TEST_F(UnzipFailureTest, MissingArchive) {
   EXPECT_FALSE(Extract("nothere.zip", "out"));

@@ -13,11 +13,9 @@
 #include "tests/support/temp_dir.h"
 #include "tests/support/unzip_recorder.h"
 
-using testing_support::InTempDir;
 using testing_support::ReadFile;
 using testing_support::SuccessfulRun;
 using testing_support::UnzipEvent;
-using testing_support::UnzipRecorder;
 
 namespace {
 
@@ -28,21 +26,9 @@ std::string Archive(const std::string& name) {
   return std::string(TIDEWAKE_TEST_BINARY_DIR) + "/zip64/" + name;
 }
 
-class Zip64Test : public InTempDir {
+class Zip64Test : public testing_support::ExtractionTest {
  protected:
-  bool Extract(const std::string& zipPath) {
-    testing::internal::CaptureStdout();
-    const bool result = ZipUtil::Unzip(zipPath, "out", recorder_.Callback());
-    log_ = testing::internal::GetCapturedStdout();
-    return result;
-  }
-
-  Events events() const { return recorder_.Events(); }
-  const std::string& log() const { return log_; }
-
- private:
-  UnzipRecorder recorder_;
-  std::string log_;
+  bool Extract(const std::string& zipPath) { return ExtractionTest::Extract(zipPath, "out"); }
 };
 
 class Zip64PackerTest : public Zip64Test, public testing::WithParamInterface<const char*> {};

@@ -1,5 +1,7 @@
 #include "tests/support/unzip_recorder.h"
 
+#include <gtest/gtest.h>
+
 namespace testing_support {
 
 void PrintTo(const UnzipEvent& event, std::ostream* out) {
@@ -42,6 +44,13 @@ std::vector<UnzipEvent> SuccessfulRun(const std::vector<std::string>& names) {
   }
   events.push_back({"succ", "", count, count});
   return events;
+}
+
+bool ExtractionTest::Extract(const std::string& zipPath, const std::string& destDir) {
+  testing::internal::CaptureStdout();
+  const bool result = ZipUtil::Unzip(zipPath, destDir, recorder_.Callback());
+  log_ = testing::internal::GetCapturedStdout();
+  return result;
 }
 
 }  // namespace testing_support

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "install/zip_util.h"
+#include "tests/support/temp_dir.h"
 
 namespace testing_support {
 
@@ -38,6 +39,20 @@ class UnzipRecorder {
   std::condition_variable ended_;
   std::vector<UnzipEvent> events_;
   std::vector<std::thread::id> threads_;
+};
+
+// A fresh working directory to extract into, with what the last extraction reported and logged.
+class ExtractionTest : public InTempDir {
+ protected:
+  // ZipUtil::Unzip with standard output captured.
+  bool Extract(const std::string& zipPath, const std::string& destDir);
+
+  std::vector<UnzipEvent> events() const { return recorder_.Events(); }
+  const std::string& log() const { return log_; }
+
+ private:
+  UnzipRecorder recorder_;
+  std::string log_;
 };
 
 // The "unzip" events of a run that wrote the given names in order, then "succ".
