@@ -243,7 +243,10 @@ TEST_F(LauncherRoadTest, KillDuringExtractionReinstallsTheKeptPackageBeforeLaunc
   Publish(server_, package);
   {
     LauncherProcess launcher(dir(), {});
-    ASSERT_TRUE(Eventually([&] { return Extracting(launcher); }, 60s)) << launcher.Err();
+    // The package's second entry is on disk and 2048 small ones follow: the extraction runs.
+    // (An open file is no signal here: each of these is written in a moment.)
+    ASSERT_TRUE(Eventually([] { return platform::PathExists("Kelpstone/data/readme.txt"); }, 60s))
+        << launcher.Err();
     launcher.Kill();
   }
   ASSERT_FALSE(platform::PathExists("Kelpstone/game_received.txt"));
@@ -296,7 +299,10 @@ TEST_P(LauncherUpdateTest, UpdateCutShortIsFinishedBeforeTheGameStarts) {
         case KillPoint::MidDownload: return platform::FileSize(update.zipName) + 65536 >= stallAt;
         case KillPoint::Settle: return Settling(launcher, update);
         case KillPoint::DigestCheck: return CheckingDigest(launcher, update);
-        case KillPoint::Extraction: return Extracting(launcher);
+        case KillPoint::Extraction:
+          // A game file open for writing, or the new version's early entry already written.
+          return Extracting(launcher) ||
+                 ReadFile("Kelpstone/data/readme.txt") == "sample game 1.0.1\n";
       }
       return false;
     };
