@@ -9,7 +9,7 @@
 
 namespace testing_support {
 
-int LauncherTestPort() { return 48443; }
+int LauncherTestPort() { return TIDEWAKE_TEST_PORT; }
 
 std::string ServerPath(const std::string& relative) { return "/PCDownload/sq1/" + relative; }
 
