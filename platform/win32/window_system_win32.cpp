@@ -125,11 +125,16 @@ class Win32WindowSystem : public WindowSystem {
   }
 
   void SetWindowPos(WindowHandle window, const Rect& rect, bool /*toTop*/) override {
+    if (window == nullptr) return;
+    // The main window is placed once, as it opens, and comes forward then.
+    if (Hwnd(window) == main_) {
+      ::SetWindowPos(main_, HWND_TOP, rect.x, rect.y, rect.width, rect.height, 0);
+      return;
+    }
     // Forms are placed on every frame. A placement that activates would take the keyboard
     // from a box a worker shows, and even an unchanged one costs a round trip to the system:
-    // a window is touched only when it is out of place or our windows are out of order, and
+    // a form is touched only when it is out of place or our windows are out of order, and
     // never activated. HWND_TOP keeps each form above the main window that owns it.
-    if (window == nullptr) return;
     const Rect now = WindowRect(window);
     const bool placed = now.x == rect.x && now.y == rect.y && now.width == rect.width &&
                         now.height == rect.height;
