@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <ostream>
 #include <thread>
 
 #include "app/frame_loop.h"
@@ -136,6 +137,7 @@ struct BoxCase {
   const char* name;
   void (*show)(LauncherApp&);
 };
+void PrintTo(const BoxCase& c, std::ostream* out) { *out << c.name; }
 
 class FrontBeforeBox : public testing::TestWithParam<BoxCase> {};
 
