@@ -1,7 +1,8 @@
 #include "app/launcher_app.h"
 
-#include <cstdlib>
-#include <ctime>
+#include <chrono>
+#include <future>
+#include <memory>
 
 #include "core/layout.h"
 #include "fs/path_join.h"
@@ -17,7 +18,7 @@
 LauncherApp* theApp = nullptr;
 
 LauncherApp::LauncherApp(void* instanceHandle, platform::WindowSystem& windowSystem)
-    : windows(windowSystem) {
+    : windows(windowSystem), uiThread_(std::this_thread::get_id()) {
   theApp = this;
   instance = instanceHandle;
   windows.SetWindowProcedure(
@@ -31,7 +32,6 @@ LauncherApp::LauncherApp(void* instanceHandle, platform::WindowSystem& windowSys
   const Rect screen = windows.ScreenRect();
   windows.SetWindowPos(mainWindow, {(screen.width - width) / 2, (screen.height - height) / 2, width, height},
                        false);
-  std::srand(static_cast<unsigned>(std::time(nullptr)));
   for (const std::string& base : baseUrls) packageFolderUrls.push_back(JoinUrl(base, packageFolderName));
 
   // Boxes raised by workers bring the splash forward first; the time-out prompt shows the close
@@ -107,5 +107,19 @@ void LauncherApp::PostQuit(int exitCode) {
 }
 
 void LauncherApp::BringToFront() {
-  OnUiThread([this] { windows.BringToFront(mainWindow); });
+  if (std::this_thread::get_id() == uiThread_) {
+    windows.BringToFront(mainWindow);
+    return;
+  }
+  // A box shown while the request still waits would open behind the splash or lose the
+  // activation to it: the worker goes on only once the window is in front. The window system's
+  // own queue runs also during a drag. A user-interface thread that is ending never runs the
+  // task, so the wait is bounded.
+  auto done = std::make_shared<std::promise<void>>();
+  std::future<void> brought = done->get_future();
+  windows.PostTask([this, done] {
+    windows.BringToFront(mainWindow);
+    done->set_value();
+  });
+  if (!quitRequested_.load()) brought.wait_for(std::chrono::seconds(2));
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/ui_queue.h"
@@ -68,6 +69,8 @@ class LauncherApp : public SplashScreen {
   void ShowLaunching();
   void ShowCloseButton();
   void SetPhase(const std::string& name);
+  // Puts the main window in front before a box; from a worker it returns once the
+  // user-interface thread has done so (or after a bounded wait).
   void BringToFront();
 
   const std::string title = "Tidewake";
@@ -80,6 +83,7 @@ class LauncherApp : public SplashScreen {
   void SetFillWidth(int32_t fillWidth);
 
   UiQueue uiQueue_;
+  const std::thread::id uiThread_;
   std::atomic<bool> quitRequested_{false};
   std::atomic<int> exitCode_{0};
   bool closeRequested_ = false;  // user-interface thread only

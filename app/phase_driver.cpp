@@ -3,7 +3,6 @@
 // ends in a Retry/Cancel box on that worker.
 
 #include <cstdint>
-#include <cstdlib>
 #include <exception>
 #include <optional>
 #include <string>
@@ -12,6 +11,7 @@
 #include "app/format_size.h"
 #include "app/launcher_app.h"
 #include "core/layout.h"
+#include "core/random_numbers.h"
 #include "core/strings.h"
 #include "fs/directory.h"
 #include "fs/download_record.h"
@@ -90,7 +90,7 @@ void LauncherApp::OnCheckResult(const std::string& status, const std::string& zi
     ShowDownloadStarted();
     SetPhase("download");
     RememberPackage(zipName, zipMd5, [this] { ShowRecordWriteError(); });
-    const std::string& base = baseUrls[static_cast<unsigned>(std::rand()) % baseUrls.size()];
+    const std::string& base = baseUrls[RandomIndex(baseUrls.size())];
 
     DownloadProgressState progress;
     progress.lastTimeMs = NowMs();

@@ -1,10 +1,10 @@
 // The fetching half of the check: override files, the config document, the fileInfo document.
 
-#include <cstdlib>
 #include <exception>
 #include <string>
 
 #include "core/layout.h"
+#include "core/random_numbers.h"
 #include "fs/text_file.h"
 #include "platform/files.h"
 #include "update/check.h"
@@ -12,8 +12,6 @@
 #include "core/strings.h"
 
 namespace {
-
-std::string RandomQueryNumber() { return std::to_string(std::rand() & 0x7FFF); }
 
 const char kErrorPrefix[] = "校验文件时错误\n";
 
@@ -42,7 +40,7 @@ void Check::Run(CheckCallback onResult) {
     LoadFileInfo(onResult, ReadTextFile(localConfigName));
     return;
   }
-  const std::string path = packageFolderName + "/config.json?rand=" + RandomQueryNumber();
+  const std::string path = packageFolderName + "/config.json?rand=" + std::to_string(RandomQueryNumber());
   FetchFromAny(
       MakeUrls(path),
       [this, onResult](const std::string& status, const std::string& text) {
@@ -77,7 +75,7 @@ void Check::LoadFileInfo(const CheckCallback& onResult, const std::string& confi
     return;
   }
   FetchFromAny(
-      MakeUrls(path + "?rand=" + RandomQueryNumber()),
+      MakeUrls(path + "?rand=" + std::to_string(RandomQueryNumber())),
       [this, onResult, configText, path](const std::string& status, const std::string& text) {
         OnFileInfoResult(onResult, configText, path, status, text);
       },

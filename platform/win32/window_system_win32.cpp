@@ -125,10 +125,22 @@ class Win32WindowSystem : public WindowSystem {
   }
 
   void SetWindowPos(WindowHandle window, const Rect& rect, bool /*toTop*/) override {
-    // No insert-after window is HWND_TOP: every call puts the window on top of its group, and
-    // forms stay above the main window that owns them.
     if (window == nullptr) return;
-    ::SetWindowPos(Hwnd(window), nullptr, rect.x, rect.y, rect.width, rect.height, 0);
+    // The main window is placed once, as it opens, and comes forward then.
+    if (Hwnd(window) == main_) {
+      ::SetWindowPos(main_, HWND_TOP, rect.x, rect.y, rect.width, rect.height, 0);
+      return;
+    }
+    // Forms are placed on every frame. A placement that activates would take the keyboard
+    // from a box a worker shows, and even an unchanged one costs a round trip to the system:
+    // a form is touched only when it is out of place or our windows are out of order, and
+    // never activated. HWND_TOP keeps each form above the main window that owns it.
+    const Rect now = WindowRect(window);
+    const bool placed = now.x == rect.x && now.y == rect.y && now.width == rect.width &&
+                        now.height == rect.height;
+    if (placed && StackedInCreationOrder(Hwnd(window))) return;
+    ::SetWindowPos(Hwnd(window), HWND_TOP, rect.x, rect.y, rect.width, rect.height,
+                   SWP_NOACTIVATE);
   }
 
   void Invalidate(WindowHandle window) override {
@@ -320,6 +332,27 @@ class Win32WindowSystem : public WindowSystem {
       if (GetUpdateRect(hwnd, nullptr, FALSE)) invalid_.push_back(Handle(hwnd));
     }
     return Hwnd(fairness_.Next(invalid_));
+  }
+
+  // True when the window lies directly on the one of ours made before it and directly under
+  // the one made after it (main window lowest, each form above the earlier ones). Hidden
+  // windows of others, such as the system's input-method windows, do not count.
+  bool StackedInCreationOrder(HWND hwnd) const {
+    const auto at = std::find(windows_.begin(), windows_.end(), hwnd);
+    if (at == windows_.end()) return true;
+    const HWND below = at == windows_.begin() ? nullptr : *(at - 1);
+    const HWND above = at + 1 == windows_.end() ? nullptr : *(at + 1);
+    return (below == nullptr || Neighbour(hwnd, GW_HWNDNEXT) == below) &&
+           (above == nullptr || Neighbour(hwnd, GW_HWNDPREV) == above);
+  }
+
+  HWND Neighbour(HWND hwnd, UINT direction) const {
+    for (HWND next = GetWindow(hwnd, direction); next != nullptr; next = GetWindow(next, direction)) {
+      if (IsWindowVisible(next) || std::find(windows_.begin(), windows_.end(), next) != windows_.end()) {
+        return next;
+      }
+    }
+    return nullptr;
   }
 
   // The overlay windows in stacking order, lowest first.

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "core/layout.h"
@@ -403,6 +404,27 @@ TEST_F(CheckTest, MakeUrlsJoinsEachBaseWithOneSlash) {
   ASSERT_EQ(urls.size(), baseUrls.size());
   EXPECT_EQ(urls[0], baseUrls[0] + "Marlwood77301/config.json?rand=5");
   EXPECT_EQ(baseUrls[0].substr(baseUrls[0].size() - 16), "/PCDownload/sq1/");
+}
+
+TEST_F(CheckTest, DocumentRequestsFromFreshThreadsCarryDifferentNumbers) {
+  // After a Retry the check runs again on the worker that showed the box, and the fileInfo
+  // request always leaves from the thread that got the config: each a thread never used before.
+  ServeConfig(R"({"lastVersion":"1.0.0"})");
+  ServeFileInfo("1_0_0", FileInfo("Marlwood77301/game_1_0_0.zip", kMd5, 8000));
+  constexpr int kRuns = 4;
+  for (int run = 0; run < kRuns; ++run) {
+    std::thread([this] { EXPECT_EQ(RunCheck().status, "needUpdate"); }).join();
+  }
+  const std::vector<std::string> requested = requester_.Requested();
+  ASSERT_EQ(requested.size(), 2u * kRuns);
+  std::set<std::string> numbers;
+  for (const std::string& url : requested) {
+    const size_t at = url.find("?rand=");
+    ASSERT_NE(at, std::string::npos) << url;
+    numbers.insert(url.substr(at + 6));
+  }
+  // Eight draws from 32768 values hardly ever meet; threads that share a seed give one number.
+  EXPECT_GT(numbers.size(), static_cast<size_t>(kRuns)) << "distinct numbers: " << numbers.size();
 }
 
 TEST_F(CheckTest, TimeOutPromptRetryRunsTheStepAgain) {

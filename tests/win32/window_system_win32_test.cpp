@@ -272,15 +272,10 @@ TEST_F(Win32WindowSystemTest, SplashIsComposedThroughLayeredWindowsOntoTheScreen
 
 namespace {
 
-// Answers the box by clicking its button with the pointer, through xdotool on the X display (a
-// Linux program: Wine starts it like any other). The time-out keeps it from outliving the test.
-bool ClickButton(HWND box, int buttonId) {
-  RECT r{};
-  HWND button = GetDlgItem(box, buttonId);
-  if (button == nullptr || !GetWindowRect(button, &r)) return false;
-  std::string command = "Z:\\usr\\bin\\timeout 10 /usr/bin/xdotool mousemove " +
-                        std::to_string((r.left + r.right) / 2) + " " +
-                        std::to_string((r.top + r.bottom) / 2) + " sleep 0.3 click 1";
+// Runs xdotool on the X display (a Linux program: Wine starts it like any other). The time-out
+// keeps it from outliving the test.
+bool StartXdotool(const std::string& arguments) {
+  std::string command = "Z:\\usr\\bin\\timeout 10 /usr/bin/xdotool " + arguments;
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION created{};
@@ -296,6 +291,26 @@ bool ClickButton(HWND box, int buttonId) {
     CloseHandle(created.hProcess);
   }
   return true;
+}
+
+// Answers the box by clicking its button with the pointer.
+bool ClickButton(HWND box, int buttonId) {
+  RECT r{};
+  HWND button = GetDlgItem(box, buttonId);
+  if (button == nullptr || !GetWindowRect(button, &r)) return false;
+  return StartXdotool("mousemove " + std::to_string((r.left + r.right) / 2) + " " +
+                      std::to_string((r.top + r.bottom) / 2) + " sleep 0.3 click 1");
+}
+
+// Shows a system-modal Retry/Cancel box on a worker, as the launcher's phases do.
+std::shared_ptr<std::atomic<int>> ShowBoxOnAWorker(const std::string& caption) {
+  // Shared with the worker, which outlives the case if its box never shows.
+  auto answer = std::make_shared<std::atomic<int>>(0);
+  std::thread([answer, caption] {
+    *answer = platform::ShowMessageBox("文件校验不一致，点击重新下载", caption,
+                                       platform::kMbRetryCancel | platform::kMbSystemModal);
+  }).detach();
+  return answer;
 }
 
 }  // namespace
@@ -345,4 +360,60 @@ TEST_F(Win32WindowSystemTest, SystemModalRetryCancelBoxFromAWorkerIsAnsweredWhil
     EXPECT_TRUE(answered);
     EXPECT_EQ(answer->load(), c.button) << c.caption;
   }
+}
+
+TEST_F(Win32WindowSystemTest, BoxFromAWorkerIsAnsweredWithTheKeyboardWhileFramesRun) {
+  char display[256] = {};
+  ASSERT_GT(GetEnvironmentVariableA("DISPLAY", display, sizeof display), 0u)
+      << "the Windows suites run on an X display";
+  SplashScreen splash;
+  splash.mainWindow = windows->CreateMainWindow("Tidewake", splash.width, splash.height, nullptr, 0);
+  ASSERT_NE(splash.mainWindow, nullptr);
+  splash.BuildSplash();
+  windows->SetWindowPos(splash.mainWindow, {40, 40, splash.width, splash.height}, false);
+  // The frame loop's work between events: each form follows its owner.
+  DWORD lastFrame = 0;
+  auto frames = [&](auto done) {
+    return PumpUntil([&] {
+      if (GetTickCount() - lastFrame >= 16) {
+        lastFrame = GetTickCount();
+        RequestRepaint(splash.mainWindow);
+        for (BaseForm* form : splash.forms) form->SyncToOwner();
+      }
+      return done();
+    }, 15000);
+  };
+
+  struct Case {
+    const char* caption;
+    const char* key;  // sent to whatever has the keyboard: no focusing, no click
+    int answer;
+  };
+  for (const Case& c : {Case{"TidewakeKeyEscape", "Escape", IDCANCEL},
+                        Case{"TidewakeKeyReturn", "Return", IDRETRY}}) {
+    const auto answer = ShowBoxOnAWorker(c.caption);
+    HWND box = nullptr;
+    ASSERT_TRUE(frames([&] { return (box = FindWindowA(nullptr, c.caption)) != nullptr; }));
+    // Some frames after the box came up, so that each form has been synced again.
+    RECT placed{}, now{};
+    DWORD stableSince = GetTickCount();
+    EXPECT_TRUE(frames([&] {
+      GetWindowRect(box, &now);
+      if (!IsWindowVisible(box) || !EqualRect(&now, &placed)) {
+        placed = now;
+        stableSince = GetTickCount();
+      }
+      return GetTickCount() - stableSince >= 500;
+    }));
+    ASSERT_TRUE(StartXdotool(std::string("key ") + c.key));
+    const bool answered = frames([&] { return answer->load() != 0; });
+    EXPECT_TRUE(answered) << c.key << " did not reach the box";
+    if (!answered) {
+      PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
+      frames([&] { return answer->load() != 0; });
+      continue;
+    }
+    EXPECT_EQ(answer->load(), c.answer) << c.key;
+  }
+  for (BaseForm* form : splash.forms) delete form;
 }
