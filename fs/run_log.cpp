@@ -73,7 +73,10 @@ void RunLog::Write(const std::string& text) {
     start = end + 1;
   }
   if (kept < text.size()) {
-    WriteLine("(" + std::to_string(text.size() - kept) + " more bytes only on standard output)");
+    char note[80];
+    std::snprintf(note, sizeof note, "(%llu more bytes only on standard output)",
+                  static_cast<unsigned long long>(text.size() - kept));
+    WriteLine(note);
   }
   if (file_ != nullptr && std::fflush(file_.get()) != 0) file_.reset();
 }

@@ -141,8 +141,9 @@ TEST_F(RunLogTest, OneHugeDiagnosticTakesOnlyItsShare) {
   const std::vector<std::string> lines = LoggedLines("tidewake.log");
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0], ("response is " + body).substr(0, RunLog::kMaxEntryBytes));
-  EXPECT_EQ(lines[1], "(" + std::to_string(body.size() + 13 - RunLog::kMaxEntryBytes) +
-                          " more bytes only on standard output)");
+  const size_t left = body.size() + 13 - RunLog::kMaxEntryBytes;
+  EXPECT_EQ(lines[1], std::string("(").append(std::to_string(left)).append(
+                          " more bytes only on standard output)"));
   EXPECT_EQ(lines[2], "after it");
 }
 
