@@ -1,9 +1,11 @@
 // Transfers through the proxy of the user's settings: the loopback CONNECT proxy relays the
-// TLS connection to the loopback HTTPS server, or the transfer goes around it.
+// TLS connection to the loopback HTTPS server, or the transfer goes around it. The environment
+// names a proxy nobody listens on: the user's settings, where they name a proxy, come first.
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -40,10 +42,14 @@ class ProxyRoute : public ::testing::TestWithParam<RouteCase> {
     const RouteCase& c = GetParam();
     const platform::ProxySettings settings{Filled(c.proxy, proxy.Address()), c.bypass};
     SetProxySettingsSource([settings] { return settings; });
+    setenv("https_proxy", "http://127.0.0.1:1", 1);
     server.Serve("/config.json", R"({"lastVersion":"1.0.2"})");
     server.Serve("/game.zip", std::string(300000, 'z'));
   }
-  void TearDown() override { SetProxySettingsSource({}); }
+  void TearDown() override {
+    unsetenv("https_proxy");
+    SetProxySettingsSource({});
+  }
 
   std::vector<std::string> ExpectedTunnels(size_t transfers) const {
     if (!GetParam().throughProxy) return {};
