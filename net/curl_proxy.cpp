@@ -1,7 +1,7 @@
 #include <optional>
 #include <string>
 
-#include "net/curl_transfer.h"
+#include "net/curl_proxy.h"
 #include "net/proxy_choice.h"
 #include "platform/diagnostics.h"
 

@@ -67,10 +67,6 @@ int ReportProgress(void* sink, double downloadTotal, double downloadNow, double 
 // are followed.
 void TrustVerifiedPeersOnly(CURL* curl);
 
-// The proxy of the user's settings for a transfer to url (net/proxy_choice.h). Without a fixed
-// proxy there libcurl's own defaults stay: the environment variables.
-void UseSystemProxy(CURL* curl, const std::string& url);
-
 // printf-style formatting of a failure text into a fixed 1024-byte buffer: a longer text is cut
 // at 1023 bytes.
 std::string FormatMessage(const char* format, ...);

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "fs/stdio_file.h"
+#include "net/curl_proxy.h"
 #include "net/curl_transfer.h"
 #include "net/http_util.h"
 #include "platform/diagnostics.h"

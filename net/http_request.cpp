@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <string>
 
+#include "net/curl_proxy.h"
 #include "net/curl_transfer.h"
 #include "net/http_util.h"
 #include "platform/diagnostics.h"
