@@ -11,7 +11,7 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 
 set(support_sources
   support/fake_message_box.cpp support/fake_requester.cpp support/fresh_drawables.cpp
-  support/recording_canvas.cpp support/temp_dir.cpp support/transfer_recorder.cpp
+  support/recording_canvas.cpp support/run_log_lines.cpp support/temp_dir.cpp support/transfer_recorder.cpp
   support/unzip_recorder.cpp support/zip_builder.cpp)
 list(TRANSFORM support_sources PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
 add_library(tidewake_test_support STATIC ${support_sources})

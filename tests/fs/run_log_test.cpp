@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -11,33 +11,14 @@
 #include "fs/run_log.h"
 #include "platform/diagnostics.h"
 #include "platform/files.h"
+#include "tests/support/run_log_lines.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
 using testing_support::ReadFile;
+using testing_support::StampedLines;
 using testing_support::WriteFile;
-
-const std::regex kStamp(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}Z )");
-constexpr size_t kStampBytes = 25;
-
-// The log's lines without their time stamps; fails the test on a line without one or without
-// its CR LF.
-std::vector<std::string> LoggedLines(const std::string& path) {
-  const std::string text = ReadFile(path);
-  std::vector<std::string> lines;
-  size_t start = 0;
-  for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
-    const std::string line = text.substr(start, end - start);
-    if (line.size() < kStampBytes || !std::regex_match(line.substr(0, kStampBytes), kStamp)) {
-      ADD_FAILURE() << "not a stamped line: " << line.substr(0, 200);
-      continue;
-    }
-    lines.push_back(line.substr(kStampBytes));
-  }
-  EXPECT_EQ(start, text.size()) << "text after the last line end";
-  return lines;
-}
 
 class RunLogTest : public testing_support::InTempDir {
  protected:
@@ -70,7 +51,7 @@ TEST_P(RunLogRotation, KeepsExactlyThePreviousRun) {
   ASSERT_TRUE(log.Open("tidewake.log", "tidewake.1.log"));
   DiagnoseThrough(log, {"this run\n"});
 
-  EXPECT_EQ(LoggedLines("tidewake.log"), std::vector<std::string>{"this run"});
+  EXPECT_EQ(StampedLines("tidewake.log"), std::vector<std::string>{"this run"});
   if (c.existingLog != nullptr) {
     EXPECT_EQ(ReadFile("tidewake.1.log"), c.existingLog);
   } else if (c.existingPrevious != nullptr) {
@@ -99,8 +80,8 @@ TEST_F(RunLogTest, TwoRunsInARowLeaveTheFirstAsPrevious) {
   ASSERT_TRUE(second.Open("tidewake.log", "tidewake.1.log"));
   DiagnoseThrough(second, {"second run\n"});
 
-  EXPECT_EQ(LoggedLines("tidewake.1.log"), std::vector<std::string>{"first run"});
-  EXPECT_EQ(LoggedLines("tidewake.log"), std::vector<std::string>{"second run"});
+  EXPECT_EQ(StampedLines("tidewake.1.log"), std::vector<std::string>{"first run"});
+  EXPECT_EQ(StampedLines("tidewake.log"), std::vector<std::string>{"second run"});
 }
 
 TEST_F(RunLogTest, EachDiagnosticIsALineOfItsOwnWhileStandardOutputKeepsItsBytes) {
@@ -110,7 +91,7 @@ TEST_F(RunLogTest, EachDiagnosticIsALineOfItsOwnWhileStandardOutputKeepsItsBytes
       log, {"download succ from a to b", "curlcode = 0\n", "two\r\nlines\n\n", "end"});
 
   EXPECT_EQ(out, "download succ from a to bcurlcode = 0\ntwo\r\nlines\n\nend");
-  EXPECT_EQ(LoggedLines("tidewake.log"),
+  EXPECT_EQ(StampedLines("tidewake.log"),
             (std::vector<std::string>{"download succ from a to b", "curlcode = 0", "two",
                                       "lines", "end"}));
 }
@@ -126,7 +107,7 @@ TEST_F(RunLogTest, StaysWithinOneMebibyteUnderManyLines) {
   const uint64_t size = platform::FileSize("tidewake.log");
   EXPECT_LE(size, RunLog::kMaxBytes);
   EXPECT_GT(size, RunLog::kMaxBytes - 1024);
-  const std::vector<std::string> lines = LoggedLines("tidewake.log");
+  const std::vector<std::string> lines = StampedLines("tidewake.log");
   ASSERT_GT(lines.size(), 2u);
   EXPECT_EQ(lines.front(), line);
   EXPECT_EQ(lines.back(), "log full: later lines only on standard output");
@@ -138,7 +119,7 @@ TEST_F(RunLogTest, OneHugeDiagnosticTakesOnlyItsShare) {
   const std::string body(3u << 20, 'j');
   DiagnoseThrough(log, {"response is " + body + "\n", "after it\n"});
 
-  const std::vector<std::string> lines = LoggedLines("tidewake.log");
+  const std::vector<std::string> lines = StampedLines("tidewake.log");
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0], ("response is " + body).substr(0, RunLog::kMaxEntryBytes));
   const size_t left = body.size() + 13 - RunLog::kMaxEntryBytes;
@@ -203,16 +184,18 @@ TEST_F(RunLogTest, ConcurrentWritersLeaveWholeLines) {
   platform::AttachDiagnosticSink({});
   testing::internal::GetCapturedStdout();
 
-  const std::regex whole(R"(writer (\d) line (\d+) ([a-h])\3{39})");
-  const std::vector<std::string> lines = LoggedLines("tidewake.log");
+  const std::vector<std::string> lines = StampedLines("tidewake.log");
   EXPECT_EQ(lines.size(), static_cast<size_t>(kThreads * kLines));
   std::vector<int> next(kThreads, 0);
   for (const std::string& line : lines) {
-    std::smatch parts;
-    ASSERT_TRUE(std::regex_match(line, parts, whole)) << line;
-    const int t = std::stoi(parts[1]);
-    EXPECT_EQ(parts[3].str()[0], 'a' + t);
-    EXPECT_EQ(std::stoi(parts[2]), next[t]++) << "a writer's lines in its order";
+    int t = -1;
+    int i = -1;
+    char letters[64] = {};
+    ASSERT_EQ(std::sscanf(line.c_str(), "writer %d line %d %63s", &t, &i, letters), 3) << line;
+    ASSERT_TRUE(t >= 0 && t < kThreads) << line;
+    EXPECT_EQ(line, "writer " + std::to_string(t) + " line " + std::to_string(i) + " " +
+                        std::string(40, static_cast<char>('a' + t)));
+    EXPECT_EQ(i, next[t]++) << "a writer's lines in its order";
   }
 }
 
