@@ -21,12 +21,11 @@ std::string TimeStamp() {
   const year_month_day date{day};
   const hh_mm_ss<milliseconds> time{now - day};
   char text[40];
-  std::snprintf(text, sizeof text, "%04d-%02u-%02u %02ld:%02ld:%02ld.%03ldZ ",
-                static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
-                static_cast<unsigned>(date.day()), static_cast<long>(time.hours().count()),
-                static_cast<long>(time.minutes().count()),
-                static_cast<long>(time.seconds().count()),
-                static_cast<long>(time.subseconds().count()));
+  std::snprintf(
+      text, sizeof text, "%04d-%02u-%02u %02ld:%02ld:%02ld.%03ldZ ", static_cast<int>(date.year()),
+      static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+      static_cast<long>(time.hours().count()), static_cast<long>(time.minutes().count()),
+      static_cast<long>(time.seconds().count()), static_cast<long>(time.subseconds().count()));
   return text;
 }
 

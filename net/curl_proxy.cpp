@@ -1,7 +1,8 @@
+#include "net/curl_proxy.h"
+
 #include <optional>
 #include <string>
 
-#include "net/curl_proxy.h"
 #include "net/proxy_choice.h"
 #include "platform/diagnostics.h"
 

@@ -68,7 +68,7 @@ void HttpUtil::Request(const std::string& url, const std::string& body,
   // only a transfer libcurl completed counts.
   if (status == 200 && code == CURLE_OK) {
     platform::Diagnostic("http post succ to %s with %s, response is %s\n\n", target.c_str(),
-                payload.c_str(), response.c_str());
+                         payload.c_str(), response.c_str());
     callback("succ", response, 0, 0);
     return;
   }
@@ -77,7 +77,7 @@ void HttpUtil::Request(const std::string& url, const std::string& body,
                                      static_cast<unsigned long long>(kMaxDocumentBytes))
                      : std::string(curl_easy_strerror(code));
   platform::Diagnostic("curl perform fail to %s with %s, ret_code is %d (%s)\n\n", target.c_str(),
-              payload.c_str(), static_cast<int>(status), reason.c_str());
+                       payload.c_str(), static_cast<int>(status), reason.c_str());
   const std::string message = FormatMessage("curl perform fail, ret_code is %d (%s)",
                                             static_cast<int>(status), reason.c_str());
   callback(status == 408 ? "timeout" : "error", message, 0, 0);

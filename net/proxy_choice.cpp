@@ -52,7 +52,8 @@ std::string HostOf(const std::string& url) {
   if (at != std::string::npos) rest.erase(0, at + 1);
   const size_t colon = PortColon(rest);
   if (colon != std::string::npos) rest.resize(colon);
-  if (rest.size() >= 2 && rest.front() == '[' && rest.back() == ']') rest = rest.substr(1, rest.size() - 2);
+  if (rest.size() >= 2 && rest.front() == '[' && rest.back() == ']')
+    rest = rest.substr(1, rest.size() - 2);
   return Lower(rest);
 }
 
@@ -85,8 +86,8 @@ std::string AddressBlock(const std::string& pattern) {
     size_t end = prefix.find('.', start);
     if (end == std::string::npos) end = prefix.size();
     const std::string part = prefix.substr(start, end - start);
-    if (part.empty() || part.size() > 3 || part.find_first_not_of("0123456789") != std::string::npos ||
-        std::stoi(part) > 255) {
+    if (part.empty() || part.size() > 3 ||
+        part.find_first_not_of("0123456789") != std::string::npos || std::stoi(part) > 255) {
       return {};
     }
     block += part + ".";

@@ -44,9 +44,9 @@ TEST_F(LauncherRunLogTest, InstallLeavesItsDiagnosticsStampedInTheLog) {
   EXPECT_EQ(outcome.exitCode, 0);
 
   const std::vector<std::string> lines = StampedLines("tidewake.log");
-  const std::string download = "download succ from https://localhost:" +
-                               std::to_string(server_.port()) + "/PCDownload/sq1/" +
-                               package.zipName + " to " + package.zipName;
+  const std::string download =
+      "download succ from https://localhost:" + std::to_string(server_.port()) +
+      "/PCDownload/sq1/" + package.zipName + " to " + package.zipName;
   EXPECT_NE(std::find(lines.begin(), lines.end(), "curlcode = 0, ret_code = 200"), lines.end());
   EXPECT_NE(std::find(lines.begin(), lines.end(), download), lines.end()) << download;
   // The same lines as standard output has, less its blank ones.
@@ -56,7 +56,8 @@ TEST_F(LauncherRunLogTest, InstallLeavesItsDiagnosticsStampedInTheLog) {
 
 TEST_F(LauncherRunLogTest, SecondStartLeavesTheRunningCopysLogAlone) {
   WriteFile("tidewake.log", "the run before\r\n");
-  server_.Serve(ServerPath("Marlwood77301/config.json"), Reply::Body("{}").StallingBeforeHeaders(30s));
+  server_.Serve(ServerPath("Marlwood77301/config.json"),
+                Reply::Body("{}").StallingBeforeHeaders(30s));
   LauncherProcess first(dir(), {});
   ASSERT_TRUE(Eventually([&] { return HoldsLogOpen(first); }, 10s));
   ASSERT_EQ(ReadFile("tidewake.1.log"), "the run before\r\n");

@@ -42,7 +42,7 @@ class ConnectProxy {
 
   int listener_ = -1;
   int port_ = 0;
-  int wakeRead_ = -1;   // becomes readable when the proxy stops
+  int wakeRead_ = -1;  // becomes readable when the proxy stops
   int wakeWrite_ = -1;
   std::thread acceptor_;
 

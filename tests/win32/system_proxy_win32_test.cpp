@@ -63,7 +63,8 @@ std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(),
 
 // The connection blob: version, change counter, flags (1 direct, 2 fixed proxy, 4 script,
 // 8 detection), then the proxy, the bypass list and the script URL, each as a length and bytes.
-std::vector<BYTE> ConnectionBlob(bool proxyOn, const std::string& proxy, const std::string& bypass) {
+std::vector<BYTE> ConnectionBlob(bool proxyOn, const std::string& proxy,
+                                 const std::string& bypass) {
   std::vector<BYTE> blob;
   const auto word = [&blob](uint32_t value) {
     for (int i = 0; i < 4; ++i) blob.push_back(static_cast<BYTE>(value >> (8 * i)));
@@ -140,15 +141,15 @@ TEST_P(SystemProxyWin32, ReadsTheStoredProxyBack) {
 
 INSTANTIATE_TEST_SUITE_P(
     Stored, SystemProxyWin32,
-    ::testing::Values(
-        StoredCase{"PerScheme", true, true, "http=a:1;https=b:2;socks=s:1080",
-                   "<local>;*.example.com", "http=a:1;https=b:2;socks=s:1080",
-                   "<local>;*.example.com", "http://b:2"},
-        StoredCase{"OneForAll", true, true, "proxy.corp:8080", "", "proxy.corp:8080", "",
-                   "http://proxy.corp:8080"},
-        StoredCase{"SwitchedOff", true, false, "proxy.corp:8080", "intranet", "", "",
-                   "(libcurl's defaults)"},
-        StoredCase{"NothingStored", false, false, "", "", "", "", "(libcurl's defaults)"}),
+    ::testing::Values(StoredCase{"PerScheme", true, true, "http=a:1;https=b:2;socks=s:1080",
+                                 "<local>;*.example.com", "http=a:1;https=b:2;socks=s:1080",
+                                 "<local>;*.example.com", "http://b:2"},
+                      StoredCase{"OneForAll", true, true, "proxy.corp:8080", "", "proxy.corp:8080",
+                                 "", "http://proxy.corp:8080"},
+                      StoredCase{"SwitchedOff", true, false, "proxy.corp:8080", "intranet", "", "",
+                                 "(libcurl's defaults)"},
+                      StoredCase{"NothingStored", false, false, "", "", "", "",
+                                 "(libcurl's defaults)"}),
     [](const ::testing::TestParamInfo<StoredCase>& info) { return info.param.name; });
 
 }  // namespace
