@@ -4,6 +4,7 @@
 
 #include "app/frame_loop.h"
 #include "app/launcher_app.h"
+#include "fs/run_log.h"
 #include "platform/program_main.h"
 #include "platform/process.h"
 #include "platform/process_exit.h"
@@ -25,6 +26,8 @@ int LauncherMain(void* instance, int argc, char** argv) {
     }
   });
   if (!first) return 0;
+  // Only now: a second copy must leave the running copy's log where it is.
+  StartRunLog();
 
   std::unique_ptr<platform::WindowSystem> windows = platform::CreateWindowSystem(&argc, &argv);
   platform::SetCurrentWindowSystem(windows.get());

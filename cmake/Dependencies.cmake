@@ -34,7 +34,7 @@ if(WIN32)
     INTERFACE_LINK_LIBRARIES "tidewake_zlib;bcrypt;advapi32;crypt32;ws2_32;secur32")
 
   target_link_libraries(tidewake_deps INTERFACE Threads::Threads tidewake_curl tidewake_minizip
-    tidewake_zlib gdiplus ole32 advapi32 gdi32 user32 imm32 shell32)
+    tidewake_zlib gdiplus ole32 advapi32 gdi32 user32 imm32 shell32 winhttp)
   # minizip's headers are included as <unzip.h>, as Debian's pkg-config file arranges.
   target_include_directories(tidewake_deps SYSTEM INTERFACE "${TIDEWAKE_WINDOWS_DEPS}/include"
     "${TIDEWAKE_WINDOWS_DEPS}/include/minizip" "${TIDEWAKE_RAPIDJSON_ONLY}")

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "fs/path_join.h"
+#include "platform/diagnostics.h"
 #include "platform/files.h"
 
 namespace {
@@ -54,7 +55,7 @@ void WalkDirectory(const std::string& path, const std::string& relative, const W
 
 void ClearPackageFolder(const std::string& folder) {
   if (!platform::DirectoryExists(folder)) {
-    std::printf("attempt to delete dir not exsits!!!\n%s\n", folder.c_str());
+    platform::Diagnostic("attempt to delete dir not exsits!!!\n%s\n", folder.c_str());
     return;
   }
   WalkDirectory(folder, "",
@@ -70,6 +71,6 @@ void ClearPackageFolder(const std::string& folder) {
 
 bool CreateDir(const std::string& path) {
   if (platform::MakeDirectory(path) == platform::MakeDirResult::Created) return true;
-  std::printf("create dir fail:  [%s]\n", path.c_str());
+  platform::Diagnostic("create dir fail:  [%s]\n", path.c_str());
   return false;
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "platform/diagnostics.h"
 #include "platform/files.h"
 #include "platform/md5.h"
 
@@ -11,7 +12,7 @@ namespace {
 constexpr size_t kChunkBytes = 1 << 20;
 
 void LogFailure(const char* message) {
-  std::printf("%s%d\n", message, platform::LastErrorCode());
+  platform::Diagnostic("%s%d\n", message, platform::LastErrorCode());
 }
 
 }  // namespace
@@ -25,7 +26,7 @@ std::string FileMd5(const std::string& path) {
   platform::Md5 md5;
   std::string failure;
   if (!md5.Begin(&failure)) {
-    std::printf("%s\n", failure.c_str());
+    platform::Diagnostic("%s\n", failure.c_str());
     return {};
   }
   const std::unique_ptr<unsigned char[]> buffer(new unsigned char[kChunkBytes]);
@@ -37,7 +38,7 @@ std::string FileMd5(const std::string& path) {
     }
     if (n == 0) break;
     if (!md5.Update(buffer.get(), static_cast<size_t>(n), &failure)) {
-      std::printf("%s\n", failure.c_str());
+      platform::Diagnostic("%s\n", failure.c_str());
       return {};
     }
   }
@@ -45,7 +46,7 @@ std::string FileMd5(const std::string& path) {
 
   platform::Md5::Digest digest{};
   if (!md5.Finish(&digest, &failure)) {
-    std::printf("%s\n", failure.c_str());
+    platform::Diagnostic("%s\n", failure.c_str());
     return {};
   }
   static const char kHex[] = "0123456789abcdef";
@@ -54,7 +55,7 @@ std::string FileMd5(const std::string& path) {
     text += kHex[byte >> 4];
     text += kHex[byte & 0xF];
   }
-  std::printf("%s\n", text.c_str());
+  platform::Diagnostic("%s\n", text.c_str());
   return text;
 }
 

@@ -14,6 +14,7 @@
 #include "fs/stdio_file.h"
 #include "install/empty_archive.h"
 #include "net/worker.h"
+#include "platform/diagnostics.h"
 #include "platform/disk.h"
 #include "platform/files.h"
 #include "platform/text_encoding.h"
@@ -29,7 +30,7 @@ constexpr unsigned kCopyBufferBytes = 8192;
 // own so that "x\y.txt" lands in the folder x everywhere.
 constexpr char kForeignSeparator = platform::kPathSeparator == '/' ? '\\' : '/';
 
-void Log(const std::string& line) { std::printf("%s\n", line.c_str()); }
+void Log(const std::string& line) { platform::Diagnostic("%s\n", line.c_str()); }
 
 std::string WithPlatformSeparators(std::string text) {
   for (char& c : text) {

@@ -2,8 +2,10 @@
 #include <string>
 
 #include "fs/stdio_file.h"
+#include "net/curl_proxy.h"
 #include "net/curl_transfer.h"
 #include "net/http_util.h"
+#include "platform/diagnostics.h"
 #include "platform/file_seek.h"
 
 using namespace net_detail;
@@ -55,6 +57,7 @@ void HttpUtil::DownloadFile(const DownloadTask& task) {
   curl_easy_setopt(curl, CURLOPT_PROGRESSFUNCTION, &ReportProgress);
   curl_easy_setopt(curl, CURLOPT_PROGRESSDATA, &progress);
   TrustVerifiedPeersOnly(curl);
+  UseSystemProxy(curl, task.url);
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 5L);
@@ -94,7 +97,7 @@ void HttpUtil::DownloadFile(const DownloadTask& task) {
   file.reset();
 
   if (code == CURLE_OK && (status == 200 || status == 206)) {
-    std::printf("download succ from %s to %s", task.url.c_str(), task.localPath.c_str());
+    platform::Diagnostic("download succ from %s to %s", task.url.c_str(), task.localPath.c_str());
     Report(task, "succ", std::string(), 0, 0);
     return;
   }
@@ -105,6 +108,6 @@ void HttpUtil::DownloadFile(const DownloadTask& task) {
   const std::string message =
       FormatMessage("curl perform fail, curl_code %d (%s), ret_code %d", static_cast<int>(code),
                     reason.c_str(), static_cast<int>(status));
-  std::printf("%s", message.c_str());
+  platform::Diagnostic("%s", message.c_str());
   Report(task, "fail", message, static_cast<double>(code), static_cast<double>(status));
 }

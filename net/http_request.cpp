@@ -1,8 +1,10 @@
 #include <cstdio>
 #include <string>
 
+#include "net/curl_proxy.h"
 #include "net/curl_transfer.h"
 #include "net/http_util.h"
+#include "platform/diagnostics.h"
 
 using namespace net_detail;
 
@@ -51,6 +53,7 @@ void HttpUtil::Request(const std::string& url, const std::string& body,
   if (timeoutMs > 0) curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(timeoutMs));
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
   TrustVerifiedPeersOnly(curl);
+  UseSystemProxy(curl, target);
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 5L);
   curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
@@ -59,13 +62,13 @@ void HttpUtil::Request(const std::string& url, const std::string& body,
   long status = -1;
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
   handle.reset();  // the connection goes before the outcome is told, as in the download
-  std::printf("curlcode = %d, ret_code = %ld\n", static_cast<int>(code), status);
+  platform::Diagnostic("curlcode = %d, ret_code = %ld\n", static_cast<int>(code), status);
 
   // A 200 header followed by a stall, a dropped connection or a short body is no document:
   // only a transfer libcurl completed counts.
   if (status == 200 && code == CURLE_OK) {
-    std::printf("http post succ to %s with %s, response is %s\n\n", target.c_str(),
-                payload.c_str(), response.c_str());
+    platform::Diagnostic("http post succ to %s with %s, response is %s\n\n", target.c_str(),
+                         payload.c_str(), response.c_str());
     callback("succ", response, 0, 0);
     return;
   }
@@ -73,8 +76,8 @@ void HttpUtil::Request(const std::string& url, const std::string& body,
       sink.overLimit ? FormatMessage("document larger than %llu bytes",
                                      static_cast<unsigned long long>(kMaxDocumentBytes))
                      : std::string(curl_easy_strerror(code));
-  std::printf("curl perform fail to %s with %s, ret_code is %d (%s)\n\n", target.c_str(),
-              payload.c_str(), static_cast<int>(status), reason.c_str());
+  platform::Diagnostic("curl perform fail to %s with %s, ret_code is %d (%s)\n\n", target.c_str(),
+                       payload.c_str(), static_cast<int>(status), reason.c_str());
   const std::string message = FormatMessage("curl perform fail, ret_code is %d (%s)",
                                             static_cast<int>(status), reason.c_str());
   callback(status == 408 ? "timeout" : "error", message, 0, 0);

@@ -11,7 +11,7 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 
 set(support_sources
   support/fake_message_box.cpp support/fake_requester.cpp support/fresh_drawables.cpp
-  support/recording_canvas.cpp support/temp_dir.cpp support/transfer_recorder.cpp
+  support/recording_canvas.cpp support/run_log_lines.cpp support/temp_dir.cpp support/transfer_recorder.cpp
   support/unzip_recorder.cpp support/zip_builder.cpp)
 list(TRANSFORM support_sources PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
 add_library(tidewake_test_support STATIC ${support_sources})
@@ -25,10 +25,10 @@ target_compile_definitions(tidewake_test_support PUBLIC
 # The suites, file by file: what is left out needs a Linux-only helper named above.
 set(windows_suites
   core:strings_test,random_numbers_test
-  fs:path_join_test,text_file_test,download_record_test,directory_test,safe_path_test
+  fs:path_join_test,text_file_test,download_record_test,directory_test,safe_path_test,run_log_test
   update:check_test,last_file_info_test,fallback_request_test,json_util_test,version_strings_test
   install:clean_up_test,entry_names_test,start_unzip_test,unzip_failure_test,unzip_test,zip64_archive_test
-  net:remember_package_test,run_delayed_test
+  net:remember_package_test,run_delayed_test,proxy_choice_test
   app:format_size_test,ui_queue_test
   ui:click_dispatch_test,forms_test,my_image_test,my_label_test,painter_test
   win32:*)

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "fs/text_file.h"
+#include "platform/diagnostics.h"
 #include "update/check.h"
 
 void Check::SaveLastFileInfo() {
@@ -16,6 +17,6 @@ void Check::SaveLastFileInfo() {
     lastFileInfoPath.clear();
     lastFileInfoText.clear();
   } catch (const std::exception& e) {
-    std::printf("Check::SaveLastFileInfo() Error: %s\n", e.what());
+    platform::Diagnostic("Check::SaveLastFileInfo() Error: %s\n", e.what());
   }
 }

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "platform/diagnostics.h"
 #include "platform/md5.h"
 #include "platform/win32/unique_handle.h"
 
@@ -21,7 +22,7 @@ struct CryptProviderTraits {
   static Value Invalid() { return 0; }
   static void Close(Value provider) {
     if (!::CryptReleaseContext(provider, 0)) {
-      std::printf("%s\n", WithLastError("CryptReleaseContext go wrong:").c_str());
+      platform::Diagnostic("%s\n", WithLastError("CryptReleaseContext go wrong:").c_str());
     }
   }
 };
@@ -31,7 +32,7 @@ struct CryptHashTraits {
   static Value Invalid() { return 0; }
   static void Close(Value hash) {
     if (!::CryptDestroyHash(hash)) {
-      std::printf("%s\n", WithLastError("CryptDestroyHash go wrong:").c_str());
+      platform::Diagnostic("%s\n", WithLastError("CryptDestroyHash go wrong:").c_str());
     }
   }
 };
