@@ -105,31 +105,22 @@ bool ClaimSingleInstance(const std::string& name, std::function<void()> onWake) 
     WakeFirstCopy(name);
     return false;
   }
+  // The descriptor stays open, and the lock held, until the process ends.
+  const bool locked = lock.release() >= 0;
   // Without a lock file of our own (an unwritable folder, a foreign file) the socket alone
   // decides.
-  const bool locked = static_cast<bool>(lock);
   socklen_t length = 0;
   const sockaddr_un address = SocketAddress(name, &length);
   UniqueFd listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  if (!listener) {
-    lock.release();  // held until the process ends
-    return true;
-  }
+  if (!listener) return true;
   if (::bind(listener.get(), reinterpret_cast<const sockaddr*>(&address), length) != 0) {
-    const int error = errno;
     listener.reset();
-    // An abstract name in use belongs to a live copy: one that took its lock file in another
-    // folder, started where XDG_RUNTIME_DIR was set differently, runs all the same.
-    if (!locked || error == EADDRINUSE) {
-      lock.reset();
+    if (!locked) {
       WakeFirstCopy(name);
       return false;
     }
-    lock.release();  // held until the process ends
-    return true;
+    return true;  // a stale socket name cannot outlive its process; nothing else to do
   }
-  // The descriptor stays open, and the lock held, until the process ends.
-  lock.release();
   ::listen(listener.get(), 8);
   // The listening thread keeps the socket for the rest of the process: while it is open, the
   // name is this copy's.

@@ -177,27 +177,3 @@ TEST(SingleInstance, WhatAnotherUserPutsUnderTheLockNameCannotKeepUsFromStarting
     }
   }
 }
-
-TEST(SingleInstance, CopyStartedWithAnotherRuntimeFolderWakesTheFirstAndIsRefused) {
-  // A launcher started from the desktop has XDG_RUNTIME_DIR, one started over su or cron may
-  // not: their lock files lie in different folders, yet only one of them may go on.
-  testing_support::TempDir runtime;
-  const std::string name = UniqueName("two-folders");
-  std::promise<void> woken;
-  auto wokenFuture = woken.get_future();
-  std::atomic<int> wakes{0};
-  {
-    const RuntimeDir use(runtime.path());
-    ASSERT_TRUE(platform::ClaimSingleInstance(name, [&] {
-      if (wakes++ == 0) woken.set_value();
-    }));
-  }
-  bool second = true;
-  {
-    const RuntimeDir use(std::nullopt);
-    second = platform::ClaimSingleInstance(name, [] {});
-  }
-  std::filesystem::remove(LockFileIn("/tmp", name));
-  EXPECT_FALSE(second);
-  EXPECT_EQ(wokenFuture.wait_for(5s), std::future_status::ready);
-}
