@@ -41,6 +41,7 @@ set(windows_suites
 # - death tests re-run the program, whose real MessageBoxA would wait for a click;
 # - the window icon is an icon resource on Windows, not PNG bytes (its twin is in win32/);
 # - Wine refuses the sparse file of a terabyte that stands for a file the archive replaces.
+# Left out as well: the Western code page's own case, run in the en_US prefix (win32.cp1252).
 set(windows_only_not
   "JoinPath.InsertsExactlyOneSeparator:JoinPath.BackslashIsAFileNameCharacterOnLinux"
   "DirectoryTest.WalkIsPostOrderWithSubdirectoriesBeforeFiles"
@@ -50,7 +51,8 @@ set(windows_only_not
   "ExtractEntryTest.FullDiskIsAFailureForSmallAndLargeEntries"
   "Zip64Test.FilesTheArchiveReplacesGiveTheirRoomBack"
   "*DeathTest*"
-  "LoadPngResource.GivesTheWindowIconAsPng")
+  "LoadPngResource.GivesTheWindowIconAsPng"
+  "CodePage1252.*")
 list(JOIN windows_only_not ":" windows_filter)
 
 foreach(suite ${windows_suites})
