@@ -87,17 +87,17 @@ class AnyCodePageLabels : public testing_support::FreshDrawables,
 // --- message boxes --------------------------------------------------------------------------
 
 struct FoundBox {
+  DWORD thread = 0;  // the thread that shows the box
   HWND box = nullptr;
 };
 
-BOOL CALLBACK FindOwnBox(HWND window, LPARAM found) {
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
+BOOL CALLBACK FindBoxOfThread(HWND window, LPARAM found) {
+  FoundBox& wanted = *reinterpret_cast<FoundBox*>(found);
   wchar_t className[64] = {};
   GetClassNameW(window, className, 64);
-  if (process == GetCurrentProcessId() && std::wstring(className) == L"#32770" &&
-      IsWindowVisible(window)) {
-    reinterpret_cast<FoundBox*>(found)->box = window;
+  if (GetWindowThreadProcessId(window, nullptr) == wanted.thread &&
+      std::wstring(className) == L"#32770" && IsWindowVisible(window)) {
+    wanted.box = window;
     return FALSE;
   }
   return TRUE;
@@ -113,6 +113,20 @@ BOOL CALLBACK CollectChildTexts(HWND child, LPARAM texts) {
   reinterpret_cast<std::vector<std::wstring>*>(texts)->push_back(WindowText(child));
   return TRUE;
 }
+
+struct DialogCase {
+  const char* name;
+  const char* text;  // built-in literals, as the launcher passes them
+  const char* caption;
+  const wchar_t* wideText;  // the characters meant
+  const wchar_t* wideCaption;
+  unsigned flags;
+  int answer;  // the button the case presses
+};
+
+void PrintTo(const DialogCase& c, std::ostream* out) { *out << c.name; }
+
+class AnyCodePageDialogs : public testing::TestWithParam<DialogCase> {};
 
 // --- packages -------------------------------------------------------------------------------
 
@@ -173,32 +187,47 @@ INSTANTIATE_TEST_SUITE_P(
                               L"抵制不良游戏，拒绝盗版游戏，注意自我保护，谨防受骗上当", 16}),
     [](const testing::TestParamInfo<LabelCase>& info) { return std::string(info.param.name); });
 
-TEST(AnyCodePageDialogs, TitleAndTextReadBackAsTheBuiltInCharacters) {
+TEST_P(AnyCodePageDialogs, TitleAndTextReadBackAsTheBuiltInCharacters) {
+  const DialogCase& c = GetParam();
   auto answer = std::make_shared<std::atomic<int>>(0);
-  std::thread([answer] {
-    *answer = platform::ShowMessageBox("请求超时，点击重试？", "请求超时",
-                                       platform::kMbRetryCancel | platform::kMbIconError |
-                                           platform::kMbSystemModal);
+  auto thread = std::make_shared<std::atomic<DWORD>>(0);
+  // Detached and sharing its state: if the box never shows, the thread outlives the case.
+  std::thread([answer, thread, c] {
+    *thread = GetCurrentThreadId();
+    *answer = platform::ShowMessageBox(c.text, c.caption, c.flags);
   }).detach();
 
   FoundBox found;
   const DWORD start = GetTickCount();
   while (found.box == nullptr && GetTickCount() - start < 10000) {
-    EnumWindows(&FindOwnBox, reinterpret_cast<LPARAM>(&found));
+    found.thread = thread->load();
+    if (found.thread != 0) EnumWindows(&FindBoxOfThread, reinterpret_cast<LPARAM>(&found));
     if (found.box == nullptr) Sleep(20);
   }
   ASSERT_NE(found.box, nullptr) << "the box never showed";
   const std::wstring caption = WindowText(found.box);
   std::vector<std::wstring> texts;
   EnumChildWindows(found.box, &CollectChildTexts, reinterpret_cast<LPARAM>(&texts));
-  PostMessageW(found.box, WM_COMMAND, IDCANCEL, 0);
+  PostMessageW(found.box, WM_COMMAND, c.answer, 0);
 
-  EXPECT_EQ(caption, L"请求超时");
-  EXPECT_NE(std::find(texts.begin(), texts.end(), std::wstring(L"请求超时，点击重试？")), texts.end());
+  EXPECT_EQ(caption, c.wideCaption);
+  EXPECT_NE(std::find(texts.begin(), texts.end(), std::wstring(c.wideText)), texts.end());
   const DWORD answered = GetTickCount();
   while (answer->load() == 0 && GetTickCount() - answered < 10000) Sleep(20);
-  EXPECT_EQ(answer->load(), platform::kIdCancel);
+  EXPECT_EQ(answer->load(), c.answer);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    LauncherBoxes, AnyCodePageDialogs,
+    testing::Values(
+        DialogCase{"TimeOutPrompt", "请求超时，点击重试？", "请求超时", L"请求超时，点击重试？",
+                   L"请求超时",
+                   platform::kMbRetryCancel | platform::kMbIconError | platform::kMbSystemModal,
+                   IDCANCEL},
+        // A built-in folder name inside the text: ASCII reads the same in every code page.
+        DialogCase{"MissingGame", "Kelpstone/runa3D.exe文件不存在", "",
+                   L"Kelpstone/runa3D.exe文件不存在", L"", platform::kMbSystemModal, IDOK}),
+    [](const testing::TestParamInfo<DialogCase>& info) { return std::string(info.param.name); });
 
 TEST_P(AnyCodePageEntryNames, ChineseNamesAreExtractedUnderTheirOwnCharacters) {
   ZipBuilder()
