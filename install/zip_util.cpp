@@ -239,7 +239,7 @@ class Extraction {
   unzFile Archive() const { return static_cast<unzFile>(archive_.get()); }
 
   const std::string& zipPath_;
-  std::string destination_;  // narrow, ends in a separator
+  std::string destination_;  // narrow; ends in a separator unless empty
   std::string root_;         // the destination in the UTF-8 form
   const UnzipCallback& callback_;
   const UnzipDurability durability_;
