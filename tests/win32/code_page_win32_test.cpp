@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -130,27 +132,17 @@ class AnyCodePageDialogs : public testing::TestWithParam<DialogCase> {};
 
 // --- packages -------------------------------------------------------------------------------
 
-bool WideFileExists(const wchar_t* path) {
-  const DWORD attributes = GetFileAttributesW(path);
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+namespace fs = std::filesystem;
+
+// Files named by their characters (the wide calls), whatever the code page holds.
+std::string ReadNamed(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-std::string ReadWide(const wchar_t* path) {
-  std::FILE* file = _wfopen(path, L"rb");
-  if (file == nullptr) return {};
-  std::string bytes;
-  char buffer[256];
-  size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, n);
-  std::fclose(file);
-  return bytes;
-}
-
-void WriteWide(const wchar_t* path, const std::string& bytes) {
-  std::FILE* file = _wfopen(path, L"wb");
-  ASSERT_NE(file, nullptr);
-  std::fwrite(bytes.data(), 1, bytes.size(), file);
-  std::fclose(file);
+void WriteNamed(const fs::path& path, const std::string& bytes) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << bytes;
 }
 
 class AnyCodePagePackage : public InTempDir {};
@@ -241,33 +233,27 @@ TEST_P(AnyCodePageEntryNames, ChineseNamesAreExtractedUnderTheirOwnCharacters) {
   const std::string log = testing::internal::GetCapturedStdout();
 
   ASSERT_TRUE(extracted) << log;
-  EXPECT_EQ(ReadWide(L"Kelpstone\\data\\中文.txt"), "chinese");
-  EXPECT_EQ(ReadWide(L"Kelpstone\\data\\plain.txt"), "plain");
+  EXPECT_EQ(ReadNamed(L"Kelpstone\\data\\中文.txt"), "chinese");
+  EXPECT_EQ(ReadNamed(L"Kelpstone\\data\\plain.txt"), "plain");
 }
 
 INSTANTIATE_TEST_SUITE_P(WithAndWithoutTheUtf8Flag, AnyCodePageEntryNames, testing::Bool());
 
 TEST_F(AnyCodePagePackage, InstalledFilesAreFoundByTheirOwnCharacters) {
-  ASSERT_TRUE(CreateDirectoryW(L"Kelpstone", nullptr));
-  ASSERT_TRUE(CreateDirectoryW(L"Kelpstone\\资料", nullptr));
-  WriteWide(L"Kelpstone\\资料\\中文.txt", "x");
+  WriteNamed(L"Kelpstone\\资料\\中文.txt", "x");
 
   EXPECT_TRUE(Check::FilesPresent({Utf8(u8"资料/中文.txt")}));
   EXPECT_FALSE(Check::FilesPresent({Utf8(u8"资料/中文.txt"), Utf8(u8"资料/别的.txt")}));
 }
 
 TEST_F(AnyCodePagePackage, TheFolderIsEmptiedWhateverItsNames) {
-  ASSERT_TRUE(CreateDirectoryW(L"pkg", nullptr));
-  ASSERT_TRUE(CreateDirectoryW(L"pkg\\资料", nullptr));
-  WriteWide(L"pkg\\资料\\中文.txt", "x");
-  WriteWide(L"pkg\\游戏_1_0_0.zip", "z");
+  WriteNamed(L"pkg\\资料\\中文.txt", "x");
+  WriteNamed(L"pkg\\游戏_1_0_0.zip", "z");
 
   testing::internal::CaptureStdout();
   ClearPackageFolder("pkg");
   testing::internal::GetCapturedStdout();
 
-  EXPECT_FALSE(WideFileExists(L"pkg\\资料\\中文.txt"));
-  EXPECT_FALSE(WideFileExists(L"pkg\\游戏_1_0_0.zip"));
-  EXPECT_EQ(GetFileAttributesW(L"pkg\\资料"), INVALID_FILE_ATTRIBUTES);
-  EXPECT_NE(GetFileAttributesW(L"pkg"), INVALID_FILE_ATTRIBUTES) << "the folder itself stays";
+  EXPECT_TRUE(fs::is_directory(L"pkg")) << "the folder itself stays";
+  EXPECT_TRUE(fs::is_empty(L"pkg"));
 }
