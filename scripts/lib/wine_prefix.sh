@@ -74,12 +74,16 @@ enter_wine_locale() {
     echo "== making the Wine prefix $WINEPREFIX under $locale"
     make_wine_prefix || return 1
   fi
-  # A server that already runs for this prefix is kept.
-  timeout -k 10 60 wineserver -p </dev/null >/dev/null 2>&1 || true
-  timeout -k 10 120 wine cmd /c exit </dev/null >/dev/null 2>&1 || {
-    echo "Wine does not start programs in $WINEPREFIX" >&2
-    return 1
-  }
+  # A server that already runs for this prefix is kept. One that is still ending (killed by an
+  # earlier run a moment ago) refuses the first program: the second try gets a new one.
+  local try
+  for try in 1 2; do
+    timeout -k 10 60 wineserver -p </dev/null >/dev/null 2>&1 || true
+    timeout -k 10 120 wine cmd /c exit </dev/null >/dev/null 2>&1 && return 0
+    timeout -k 5 30 wineserver -w 2>/dev/null || true
+  done
+  echo "Wine does not start programs in $WINEPREFIX" >&2
+  return 1
 }
 
 stop_entered_wineservers() {
