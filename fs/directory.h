@@ -15,7 +15,9 @@ using WalkVisitor =
     std::function<void(const std::string& kind, const std::string& relative, const std::string& name)>;
 
 // Post-order walk: a directory is reported after everything below it, subdirectories before
-// files. The top directory itself is never reported. Links and junctions are reported as what
+// files. The path, and the relative paths and names reported, are in the UTF-8 form of
+// platform/utf8_files.h, so a name outside the system's code page is seen as itself. The top
+// directory itself is never reported. Links and junctions are reported as what
 // they point at ("dir" or "file", "file" when dangling) and never walked through; a top
 // directory that is itself a link is not walked at all.
 void WalkDirectory(const std::string& path, const std::string& relative, const WalkVisitor& visitor);

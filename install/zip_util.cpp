@@ -18,6 +18,7 @@
 #include "platform/disk.h"
 #include "platform/files.h"
 #include "platform/text_encoding.h"
+#include "platform/utf8_files.h"
 
 namespace {
 
@@ -39,9 +40,15 @@ std::string WithPlatformSeparators(std::string text) {
   return text;
 }
 
+// Paths below the destination are in the UTF-8 form of platform/utf8_files.h: an entry name
+// outside the system's code page is still written under its own characters.
 bool MakeOneDirectory(const std::string& path) {
-  return platform::MakeDirectory(path) != platform::MakeDirResult::Failed;
+  return platform::utf8::MakeDirectory(path) != platform::MakeDirResult::Failed;
 }
+
+// Log lines, events and failure texts name entries and paths in the narrow encoding, as the rest
+// of the launcher's texts.
+std::string Shown(const std::string& utf8) { return platform::Utf8ToNarrow(utf8); }
 
 struct ArchiveCloser {
   void operator()(void* archive) const { unzClose(static_cast<unzFile>(archive)); }
@@ -72,9 +79,10 @@ class OpenEntry {
   unzFile archive_;
 };
 
-// The current entry's name in the platform's narrow encoding, and the size it declares. Stored
-// names are always taken as UTF-8, whatever the entry's flags claim, because the publisher's
-// packer writes UTF-8.
+// The current entry's name, and the size it declares. Stored names are always taken as UTF-8,
+// whatever the entry's flags claim, because the publisher's packer writes UTF-8; they stay UTF-8
+// up to the file calls. Split at separators as UTF-8, a name cannot be cut inside a character
+// (a GBK character's second byte can be a backslash).
 bool ReadEntryName(unzFile archive, std::string* name, uint64_t* declaredBytes = nullptr) {
   char buffer[kNameBufferBytes] = {};
   unz_file_info64 info{};
@@ -83,7 +91,7 @@ bool ReadEntryName(unzFile archive, std::string* name, uint64_t* declaredBytes =
     return false;
   }
   if (info.size_filename >= kNameBufferBytes) return false;
-  *name = platform::Utf8ToNarrow(std::string_view(buffer));
+  *name = std::string(buffer);
   if (declaredBytes != nullptr) *declaredBytes = info.uncompressed_size;
   return true;
 }
@@ -93,17 +101,19 @@ class Extraction {
   Extraction(const std::string& zipPath, const std::string& destDir, const UnzipCallback& callback,
              UnzipDurability durability)
       : zipPath_(zipPath), destination_(destDir), callback_(callback), durability_(durability) {
-    if (destination_.empty()) return;
-    char& last = destination_.back();
-    if (last == kForeignSeparator) {
-      last = platform::kPathSeparator;
-    } else if (last != platform::kPathSeparator) {
-      destination_ += platform::kPathSeparator;
+    if (!destination_.empty()) {
+      char& last = destination_.back();
+      if (last == kForeignSeparator) {
+        last = platform::kPathSeparator;
+      } else if (last != platform::kPathSeparator) {
+        destination_ += platform::kPathSeparator;
+      }
     }
+    root_ = platform::utf8::FromNarrow(destination_);
   }
 
   bool Run() {
-    if (!MakeOneDirectory(destination_)) {
+    if (!MakeOneDirectory(root_)) {
       return Fail("create directory fail: " + destination_, 0, false);
     }
     archive_.reset(unzOpen64(zipPath_.c_str()));
@@ -149,12 +159,12 @@ class Extraction {
     uint64_t replaced = 0;
     for (long long i = 0; i < count_; ++i) {
       if (!ReadEntryName(Archive(), &name, &declared)) return Fail("read entry info fail", i, true);
-      if (LeadsOutsideDestination(name)) return Fail("unsafe entry name: " + name, i, true);
+      if (LeadsOutsideDestination(name)) return Fail("unsafe entry name: " + Shown(name), i, true);
       if (!FilePartOf(name).empty()) {
         // Saturating: a forged size must not wrap around into a small need.
         needed = declared > UINT64_MAX - needed ? UINT64_MAX : needed + declared;
         // Opening an existing file for writing empties it first, giving its room back.
-        replaced += platform::FileSize(destination_ + WithPlatformSeparators(name));
+        replaced += platform::utf8::FileSize(root_ + WithPlatformSeparators(name));
       }
       if (!MoveToNext(i, name)) return false;
     }
@@ -175,34 +185,34 @@ class Extraction {
     std::string name;
     if (!ReadEntryName(Archive(), &name)) return Fail("read entry info fail", i, true);
     // Checked again: the archive file could have been swapped since the first walk.
-    if (LeadsOutsideDestination(name)) return Fail("unsafe entry name: " + name, i, true);
+    if (LeadsOutsideDestination(name)) return Fail("unsafe entry name: " + Shown(name), i, true);
 
     const std::string dirPart = DirPartOf(name);
     if (!dirPart.empty()) {
-      std::string path = destination_;
+      std::string path = root_;
       for (const std::string& piece : SplitDirComponents(dirPart)) {
         path += WithPlatformSeparators(piece);
-        if (!MakeDirectoryOnce(path)) return Fail("create directory fail: " + path, i, false);
+        if (!MakeDirectoryOnce(path)) return Fail("create directory fail: " + Shown(path), i, false);
       }
       lastDirectory_ = path;
     }
 
     if (!FilePartOf(name).empty()) {
       std::string error;
-      const std::string outPath = destination_ + WithPlatformSeparators(name);
-      if (!ZipUtil::ExtractCurrentEntry(Archive(), name, outPath, error, durability_)) {
-        return Fail("extract file fail: " + name, i, false);
+      const std::string outPath = root_ + WithPlatformSeparators(name);
+      if (!ZipUtil::ExtractCurrentEntry(Archive(), Shown(name), outPath, error, durability_)) {
+        return Fail("extract file fail: " + Shown(name), i, false);
       }
     }
 
-    Send("unzip", name, i + 1, count_);
+    Send("unzip", Shown(name), i + 1, count_);
     return MoveToNext(i, name);
   }
 
   bool MoveToNext(long long i, const std::string& name) {
     if (i + 1 >= count_) return true;
     if (unzGoToNextFile(Archive()) != UNZ_OK) {
-      return Fail("cannont read next file: " + name, i, true);
+      return Fail("cannont read next file: " + Shown(name), i, true);
     }
     return true;
   }
@@ -230,7 +240,8 @@ class Extraction {
   unzFile Archive() const { return static_cast<unzFile>(archive_.get()); }
 
   const std::string& zipPath_;
-  std::string destination_;
+  std::string destination_;  // narrow; ends in a separator unless empty
+  std::string root_;         // the destination in the UTF-8 form
   const UnzipCallback& callback_;
   const UnzipDurability durability_;
   ArchivePtr archive_;
@@ -264,7 +275,7 @@ bool ZipUtil::ExtractCurrentEntry(void* archive, const std::string& name,
 
   OpenEntry entry(zip);
   if (!entry.IsOpen()) return fail("open inzip file fail: " + name);
-  FilePtr out(std::fopen(outPath.c_str(), "wb"));
+  FilePtr out(platform::utf8::OpenForWriting(outPath));
   if (out == nullptr) return fail("open unzip file fail: " + name);
 
   char buffer[kCopyBufferBytes];
@@ -290,7 +301,7 @@ bool ZipUtil::ExtractCurrentEntry(void* archive, const std::string& name,
   if (copied != info.uncompressed_size) return fail("size check fail: " + name);
   // A CRC mismatch means the file on disk is not what the publisher packed.
   if (closed == UNZ_CRCERROR) return fail("crc check fail: " + name);
-  if (unixProgram) platform::MarkExecutable(outPath);
+  if (unixProgram) platform::utf8::MarkExecutable(outPath);
   return true;
 }
 

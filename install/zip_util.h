@@ -28,7 +28,8 @@ class ZipUtil {
   static bool Unzip(const std::string& zipPath, const std::string& destDir,
                     const UnzipCallback& callback,
                     UnzipDurability durability = UnzipDurability::OnDisk);
-  // Writes the archive's current entry (archive is minizip's unzFile) to outPath.
+  // Writes the archive's current entry (archive is minizip's unzFile) to outPath, a path in the
+  // UTF-8 form of platform/utf8_files.h; name is the entry's name as failure texts show it.
   static bool ExtractCurrentEntry(void* archive, const std::string& name,
                                   const std::string& outPath, std::string& error,
                                   UnzipDurability durability = UnzipDurability::OnDisk);

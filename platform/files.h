@@ -2,7 +2,8 @@
 // Files and directories, shaped after the Win32 "A" calls the Windows build makes: attribute
 // words, one directory level per call.
 // Paths are narrow strings in the platform's encoding (UTF-8 on Linux, the ANSI code page on
-// Windows), relative paths resolve against the working directory.
+// Windows), relative paths resolve against the working directory. Names from the publisher's
+// documents and archives use platform/utf8_files.h instead.
 
 #include <cstdint>
 #include <memory>

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows stage of the tests: cross-builds the launcher and its Windows test suites with
-# MinGW-w64, runs the suites under Wine (zh_CN locale, so the ANSI code page is 936) on a private
-# Xvfb display, then the whole launcher road under Wine (scripts/windows-road.sh).
+# MinGW-w64, runs the suites under Wine (zh_CN locale, so the ANSI code page is 936; the cases that
+# must hold in any code page also under en_US, 1252) on a private Xvfb display, then the whole
+# launcher road under Wine (scripts/windows-road.sh).
 #
 # Fails when a Windows test fails. What the machine lacks (packages, the Wine prefix, the cross-
 # built libraries) is made here, each step bounded by a time-out and kept for the next run.
@@ -25,12 +26,9 @@ step "configure and build"
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw
 
-# --- Wine: a prefix of our own under build/, made once under the locale the tests use ---------
-use_private_locale "$root/build/locale" zh_CN.UTF-8 || exit 1
-use_wine_prefix "$root/build/wine-prefix"
-
+# --- Wine: prefixes of our own under build/, each made once under the locale it stands for -----
 cleanup() {
-  stop_wineserver
+  stop_entered_wineservers
   stop_private_xvfb
 }
 trap cleanup EXIT
@@ -38,18 +36,12 @@ trap cleanup EXIT
 # A display of our own, kept up between the Wine programs.
 start_private_xvfb 1600x1000x24 || exit 1
 
-if ! wine_prefix_ready; then
-  step "Wine prefix"
-  make_wine_prefix || exit 1
-fi
-
-step "Wine session"
-# One wineserver, with Wine's own services, for the whole stage, started here: had the first
-# test started them, they would inherit its output pipe and ctest would wait for them to end.
-# (A server that already runs for this prefix is kept.)
-timeout -k 10 60 wineserver -p </dev/null >/dev/null 2>&1 || true
-timeout -k 10 120 wine cmd /c exit </dev/null >/dev/null 2>&1 ||
-  { echo "Wine does not start programs in $WINEPREFIX" >&2; exit 1; }
+# The code page cases run again under en_US (ANSI code page 1252; ctest's win32.cp1252 names the
+# prefix), then every suite and the road under zh_CN (936), whose environment stays.
+step "Wine session, en_US"
+enter_wine_locale "$root" en_US.UTF-8 || exit 1
+step "Wine session, zh_CN"
+enter_wine_locale "$root" zh_CN.UTF-8 || exit 1
 
 step "unit tests under Wine"
 ctest --preset mingw

@@ -36,11 +36,13 @@ set(windows_suites
 # Cases that state Linux's rules and have no Windows form yet; each needs its Windows twin:
 # - JoinPath's and the walk's expectations are written with "/" (Windows joins with "\");
 # - "\" is a file-name character only on Linux; log lines quote the platform's separator;
-# - Chinese entry names are looked up as UTF-8 (Windows writes them in the ANSI code page);
+# - Chinese entry names are looked up by their UTF-8 bytes as a narrow path (Windows reads narrow
+#   paths in the ANSI code page; its twins are in win32/);
 # - the longest name is sized for Linux's PATH_MAX (Windows: MAX_PATH); /dev/full is Linux's;
-# - death tests re-run the program, whose real MessageBoxA would wait for a click;
+# - death tests re-run the program, whose real message box would wait for a click;
 # - the window icon is an icon resource on Windows, not PNG bytes (its twin is in win32/);
 # - Wine refuses the sparse file of a terabyte that stands for a file the archive replaces.
+# Left out as well: the Western code page's own case, run in the en_US prefix (win32.cp1252).
 set(windows_only_not
   "JoinPath.InsertsExactlyOneSeparator:JoinPath.BackslashIsAFileNameCharacterOnLinux"
   "DirectoryTest.WalkIsPostOrderWithSubdirectoriesBeforeFiles"
@@ -50,7 +52,8 @@ set(windows_only_not
   "ExtractEntryTest.FullDiskIsAFailureForSmallAndLargeEntries"
   "Zip64Test.FilesTheArchiveReplacesGiveTheirRoomBack"
   "*DeathTest*"
-  "LoadPngResource.GivesTheWindowIconAsPng")
+  "LoadPngResource.GivesTheWindowIconAsPng"
+  "CodePage1252.*")
 list(JOIN windows_only_not ":" windows_filter)
 
 foreach(suite ${windows_suites})

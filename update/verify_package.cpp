@@ -12,7 +12,7 @@
 #include "install/file_digest.h"
 #include "net/worker.h"
 #include "platform/files.h"
-#include "platform/text_encoding.h"
+#include "platform/utf8_files.h"
 #include "update/check.h"
 #include "update/json_util.h"
 
@@ -103,8 +103,11 @@ bool Check::FilesPresent(const std::vector<std::string>& fileNameList) {
     // out and let a document learn whether some file of the player's exists (a download or not
     // tells the server) or make the system mount a share: such an entry counts as missing.
     if (ClimbsAboveStart(entry)) return false;
-    // The document's names are UTF-8; the extraction wrote each entry under its narrow form.
-    if (!platform::PathExists(installDirName + "/" + platform::Utf8ToNarrow(entry))) return false;
+    // The document's names are UTF-8, looked up as the extraction wrote them: by their own
+    // characters, whatever the system's code page.
+    if (!platform::utf8::PathExists(platform::utf8::FromNarrow(installDirName) + "/" + entry)) {
+      return false;
+    }
   }
   return true;
 }

@@ -1,20 +1,29 @@
-// The "A" file functions: paths are bytes in the ANSI code page, handed over unchanged.
+// The file functions, on the wide ("W") calls: narrow paths are bytes in the ANSI code page,
+// turned into UTF-16 as the "A" calls would turn them; UTF-8 paths (names from documents and
+// archives) are turned into UTF-16 from UTF-8, so no code page limits them.
 
 #include <windows.h>
 
+#include <cstdio>
+
 #include "platform/files.h"
+#include "platform/utf8_files.h"
 #include "platform/win32/file_time.h"
 #include "platform/win32/unique_handle.h"
+#include "platform/win32/wide_text.h"
 
 namespace platform {
+namespace {
 
-uint32_t FileAttributes(const std::string& path) {
+std::wstring Utf8ToWide(std::string_view path) { return ToWide(CP_UTF8, path); }
+
+uint32_t AttributesOf(const std::wstring& path) {
   if (path.empty()) return kInvalidFileAttributes;
-  return ::GetFileAttributesA(path.c_str());
+  return ::GetFileAttributesW(path.c_str());
 }
 
-uint64_t FileSize(const std::string& path) {
-  const UniqueFileHandle file(::CreateFileA(path.c_str(), FILE_READ_EA, FILE_SHARE_READ, nullptr,
+uint64_t SizeOf(const std::wstring& path) {
+  const UniqueFileHandle file(::CreateFileW(path.c_str(), FILE_READ_EA, FILE_SHARE_READ, nullptr,
                                             OPEN_EXISTING, 0, nullptr));
   if (!file) return 0;
   DWORD high = 0;
@@ -23,60 +32,73 @@ uint64_t FileSize(const std::string& path) {
   return failed ? 0 : (static_cast<uint64_t>(high) << 32) | low;
 }
 
+// Symbolic links and junctions are name surrogates; other reparse points (cloud placeholders,
+// deduplicated files) are ordinary files and folders to us.
+bool IsLinkEntry(const WIN32_FIND_DATAW& found) {
+  return (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+         IsReparseTagNameSurrogate(found.dwReserved0);
+}
+
+bool IsLinkAt(const std::wstring& path) {
+  if (path.empty() || path.find_first_of(L"*?") != std::wstring::npos) return false;
+  WIN32_FIND_DATAW found{};
+  const UniqueFindHandle search(::FindFirstFileW(path.c_str(), &found));
+  if (!search) return false;
+  return IsLinkEntry(found);
+}
+
+// The names are handed back in the code page of the caller's path form.
+std::vector<DirEntry> ListWide(std::wstring pattern, UINT nameCodePage) {
+  std::vector<DirEntry> entries;
+  if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') pattern += L'\\';
+  pattern += L'*';
+  WIN32_FIND_DATAW found{};
+  const UniqueFindHandle search(::FindFirstFileW(pattern.c_str(), &found));
+  if (!search) return entries;
+  do {
+    entries.push_back(
+        DirEntry{FromWide(nameCodePage, found.cFileName), found.dwFileAttributes, IsLinkEntry(found)});
+  } while (::FindNextFileW(search.get(), &found));
+  return entries;
+}
+
+MakeDirResult MakeDirectoryAt(const std::wstring& path) {
+  SECURITY_ATTRIBUTES attributes{};
+  attributes.nLength = sizeof attributes;
+  attributes.lpSecurityDescriptor = nullptr;
+  attributes.bInheritHandle = FALSE;
+  if (path.empty()) return MakeDirResult::Failed;
+  if (::CreateDirectoryW(path.c_str(), &attributes)) return MakeDirResult::Created;
+  return ::GetLastError() == ERROR_ALREADY_EXISTS ? MakeDirResult::AlreadyExists
+                                                  : MakeDirResult::Failed;
+}
+
+bool RemoveFileAt(const std::wstring& path) { return ::DeleteFileW(path.c_str()) != 0; }
+bool RemoveDirectoryAt(const std::wstring& path) { return ::RemoveDirectoryW(path.c_str()) != 0; }
+
+}  // namespace
+
+uint32_t FileAttributes(const std::string& path) { return AttributesOf(AnsiToWide(path)); }
+
+uint64_t FileSize(const std::string& path) { return SizeOf(AnsiToWide(path)); }
+
 std::optional<int64_t> LastWriteTimeMs(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
   return FileTimeToUnixMs(data.ftLastWriteTime);
 }
 
-namespace {
-
-// Symbolic links and junctions are name surrogates; other reparse points (cloud placeholders,
-// deduplicated files) are ordinary files and folders to us.
-bool IsLinkEntry(const WIN32_FIND_DATAA& found) {
-  return (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
-         IsReparseTagNameSurrogate(found.dwReserved0);
-}
-
-}  // namespace
-
-bool IsLink(const std::string& path) {
-  if (path.empty() || path.find_first_of("*?") != std::string::npos) return false;
-  WIN32_FIND_DATAA found{};
-  const UniqueFindHandle search(::FindFirstFileA(path.c_str(), &found));
-  if (!search) return false;
-  return IsLinkEntry(found);
-}
+bool IsLink(const std::string& path) { return IsLinkAt(AnsiToWide(path)); }
 
 std::vector<DirEntry> ListDirectory(const std::string& dir) {
-  std::vector<DirEntry> entries;
-  std::string pattern = dir;
-  if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/') pattern += '\\';
-  pattern += '*';
-  WIN32_FIND_DATAA found{};
-  const UniqueFindHandle search(::FindFirstFileA(pattern.c_str(), &found));
-  if (!search) return entries;
-  do {
-    entries.push_back(DirEntry{found.cFileName, found.dwFileAttributes, IsLinkEntry(found)});
-  } while (::FindNextFileA(search.get(), &found));
-  return entries;
+  return ListWide(AnsiToWide(dir), CP_ACP);
 }
 
-MakeDirResult MakeDirectory(const std::string& path) {
-  SECURITY_ATTRIBUTES attributes{};
-  attributes.nLength = sizeof attributes;
-  attributes.lpSecurityDescriptor = nullptr;
-  attributes.bInheritHandle = FALSE;
-  if (::CreateDirectoryA(path.c_str(), &attributes)) return MakeDirResult::Created;
-  return ::GetLastError() == ERROR_ALREADY_EXISTS ? MakeDirResult::AlreadyExists
-                                                  : MakeDirResult::Failed;
-}
+MakeDirResult MakeDirectory(const std::string& path) { return MakeDirectoryAt(AnsiToWide(path)); }
 
-bool RemoveFile(const std::string& path) { return ::DeleteFileA(path.c_str()) != 0; }
+bool RemoveFile(const std::string& path) { return RemoveFileAt(AnsiToWide(path)); }
 
-bool RemoveEmptyDirectory(const std::string& path) {
-  return ::RemoveDirectoryA(path.c_str()) != 0;
-}
+bool RemoveEmptyDirectory(const std::string& path) { return RemoveDirectoryAt(AnsiToWide(path)); }
 
 // Windows starts any file by its name; there is no executable bit to set.
 void MarkExecutable(const std::string&) {}
@@ -109,4 +131,26 @@ int64_t InputFile::Read(void* buffer, size_t size) {
   return read;
 }
 
+namespace utf8 {
+
+std::string FromNarrow(std::string_view narrow) {
+  const std::wstring wide = AnsiToWide(narrow);
+  return FromWide(CP_UTF8, wide.c_str());
+}
+
+uint32_t FileAttributes(const std::string& path) { return AttributesOf(Utf8ToWide(path)); }
+uint64_t FileSize(const std::string& path) { return SizeOf(Utf8ToWide(path)); }
+std::vector<DirEntry> ListDirectory(const std::string& dir) {
+  return ListWide(Utf8ToWide(dir), CP_UTF8);
+}
+bool IsLink(const std::string& path) { return IsLinkAt(Utf8ToWide(path)); }
+MakeDirResult MakeDirectory(const std::string& path) { return MakeDirectoryAt(Utf8ToWide(path)); }
+bool RemoveFile(const std::string& path) { return RemoveFileAt(Utf8ToWide(path)); }
+bool RemoveEmptyDirectory(const std::string& path) { return RemoveDirectoryAt(Utf8ToWide(path)); }
+void MarkExecutable(const std::string&) {}
+std::FILE* OpenForWriting(const std::string& path) {
+  return ::_wfopen(Utf8ToWide(path).c_str(), L"wb");
+}
+
+}  // namespace utf8
 }  // namespace platform

@@ -11,9 +11,12 @@ using namespace Gdiplus::DllExports;
 namespace platform {
 namespace {
 
-// Only what comes before a zero unit is drawn, as if the text were a C string.
-std::wstring AnsiToWideUpToZero(std::string_view text) {
-  std::wstring wide = AnsiToWide(text);
+// Only what comes before a zero unit is drawn, as if the text were a C string. Labels show
+// built-in texts and ASCII numbers and units, and the face is named in GBK: decoded as GBK on
+// every code page, since under any other the face's name is garbage, no family is found and not
+// even the ASCII sizes are drawn.
+std::wstring GbkToWideUpToZero(std::string_view text) {
+  std::wstring wide = GbkToWide(text);
   const size_t zero = wide.find(L'\0');
   if (zero != std::wstring::npos) wide.resize(zero);
   return wide;
@@ -89,8 +92,8 @@ void GdiplusSurface::DrawString(std::string_view gbkText, float x, float y,
                                 std::string_view gbkFamily, float pixelSize, int32_t style,
                                 uint32_t argb) {
   if (graphics_ == nullptr || gbkText.empty() || !(pixelSize > 0)) return;
-  const std::wstring text = AnsiToWideUpToZero(gbkText);
-  const std::wstring familyName = AnsiToWideUpToZero(gbkFamily);
+  const std::wstring text = GbkToWideUpToZero(gbkText);
+  const std::wstring familyName = GbkToWideUpToZero(gbkFamily);
   if (text.empty()) return;
   Gdiplus::GpFontFamily* createdFamily = nullptr;
   if (GdipCreateFontFamilyFromName(familyName.c_str(), nullptr, &createdFamily) != Gdiplus::Ok) {

@@ -8,9 +8,8 @@
 namespace platform {
 namespace {
 
-constexpr UINT kGbk = 936;
-
-std::string FromWide(UINT codePage, const std::wstring& wide) {
+// By length: zero units inside the text are kept.
+std::string FromWideText(UINT codePage, const std::wstring& wide) {
   if (wide.empty()) return {};
   const int n = ::WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()),
                                       nullptr, 0, nullptr, nullptr);
@@ -23,15 +22,15 @@ std::string FromWide(UINT codePage, const std::wstring& wide) {
 }
 
 std::string Convert(UINT to, UINT from, std::string_view text) {
-  return FromWide(to, ToWide(from, text));
+  return FromWideText(to, ToWide(from, text));
 }
 
 }  // namespace
 
-std::string GbkToUtf8(std::string_view gbk) { return Convert(CP_UTF8, kGbk, gbk); }
-std::string Utf8ToGbk(std::string_view utf8) { return Convert(kGbk, CP_UTF8, utf8); }
+std::string GbkToUtf8(std::string_view gbk) { return Convert(CP_UTF8, kGbkCodePage, gbk); }
+std::string Utf8ToGbk(std::string_view utf8) { return Convert(kGbkCodePage, CP_UTF8, utf8); }
 std::string Utf8ToNarrow(std::string_view utf8) { return Convert(CP_ACP, CP_UTF8, utf8); }
 // The console and the pipes of a Chinese system read the ANSI code page.
-std::string GbkToDisplay(std::string_view gbk) { return Convert(CP_ACP, kGbk, gbk); }
+std::string GbkToDisplay(std::string_view gbk) { return Convert(CP_ACP, kGbkCodePage, gbk); }
 
 }  // namespace platform

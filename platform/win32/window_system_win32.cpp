@@ -72,7 +72,7 @@ class Win32WindowSystem : public WindowSystem {
   WindowHandle CreateMainWindow(const std::string& title, int32_t width, int32_t height,
                                 const unsigned char* /*iconPng*/, size_t /*iconPngSize*/) override {
     // The icon comes from the executable's own icon resource, not from PNG bytes.
-    const std::wstring name = AnsiToWide(title);
+    const std::wstring name = GbkToWide(title);  // a built-in text
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.style = CS_HREDRAW | CS_VREDRAW;

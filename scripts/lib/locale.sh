@@ -1,5 +1,6 @@
 # Sourced by the scripts that need a locale the machine may not have generated (the Windows
-# tests and road run under zh_CN, so that Wine's ANSI code page is 936).
+# tests and road run under zh_CN, so that Wine's ANSI code page is 936, and the code page cases
+# again under en_US, code page 1252).
 #   use_private_locale DIR LOCALE
 # compiles LOCALE (LANGUAGE_TERRITORY.CHARMAP, e.g. zh_CN.UTF-8) into DIR with localedef once
 # (kept for the next runs), then exports LOCPATH=DIR and LANG and LC_ALL=LOCALE. Needs no root.

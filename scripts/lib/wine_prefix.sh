@@ -10,6 +10,17 @@
 # time-out; a failed attempt is tried once more; prints why and returns 1 when both fail.
 #   stop_wineserver
 # ends every Wine process of the prefix; for the caller's EXIT trap.
+#   wine_prefix_for_locale ROOT LOCALE
+# prints the prefix kept for LOCALE below ROOT/build: wine-prefix for zh_CN.UTF-8 (ANSI code page
+# 936, the one most runs use), wine-prefix-en_US for en_US.UTF-8 (1252), and so on. A prefix keeps
+# the locale it was made under, so each locale has its own.
+#   enter_wine_locale ROOT LOCALE
+# switches the environment to LOCALE and its prefix: compiles the locale into ROOT/build/locale
+# (lib/locale.sh), makes the prefix when it is not ready, and starts its wineserver with Wine's
+# services, so that no test's program starts them (they would inherit its output pipe, and ctest
+# would wait for them to end). Needs an X display. Returns 1 (having said why) on failure.
+#   stop_entered_wineservers
+# stop_wineserver for every prefix enter_wine_locale entered; for the caller's EXIT trap.
 use_wine_prefix() {
   export WINEPREFIX="$1" WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="
 }
@@ -41,4 +52,43 @@ make_wine_prefix() {
 
 stop_wineserver() {
   timeout -k 5 30 wineserver -k 2>/dev/null || true
+}
+
+wine_prefix_for_locale() {
+  local root="$1" locale="$2"
+  if [ "$locale" = zh_CN.UTF-8 ]; then
+    echo "$root/build/wine-prefix"
+  else
+    echo "$root/build/wine-prefix-${locale%%.*}"
+  fi
+}
+
+entered_wine_prefixes=()
+
+enter_wine_locale() {
+  local root="$1" locale="$2"
+  use_private_locale "$root/build/locale" "$locale" || return 1
+  use_wine_prefix "$(wine_prefix_for_locale "$root" "$locale")"
+  entered_wine_prefixes+=("$WINEPREFIX")
+  if ! wine_prefix_ready; then
+    echo "== making the Wine prefix $WINEPREFIX under $locale"
+    make_wine_prefix || return 1
+  fi
+  # A server that already runs for this prefix is kept. One that is still ending (killed by an
+  # earlier run a moment ago) refuses the first program: the second try gets a new one.
+  local try
+  for try in 1 2; do
+    timeout -k 10 60 wineserver -p </dev/null >/dev/null 2>&1 || true
+    timeout -k 10 120 wine cmd /c exit </dev/null >/dev/null 2>&1 && return 0
+    timeout -k 5 30 wineserver -w 2>/dev/null || true
+  done
+  echo "Wine does not start programs in $WINEPREFIX" >&2
+  return 1
+}
+
+stop_entered_wineservers() {
+  local prefix
+  for prefix in "${entered_wine_prefixes[@]}"; do
+    WINEPREFIX="$prefix" stop_wineserver
+  done
 }

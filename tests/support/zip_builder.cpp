@@ -82,6 +82,11 @@ ZipBuilder& ZipBuilder::UseZip64(bool on) {
   return *this;
 }
 
+ZipBuilder& ZipBuilder::FlagNamesAsUtf8(bool on) {
+  utf8Flag_ = on;
+  return *this;
+}
+
 void ZipBuilder::WriteTo(const std::string& path) const {
   zipFile zip = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
   if (zip == nullptr) throw std::runtime_error("cannot create " + path);
@@ -94,7 +99,8 @@ void ZipBuilder::WriteTo(const std::string& path) const {
     int result = zipOpenNewFileInZip4_64(
         zip, entry.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
         deflated ? Z_DEFLATED : 0, deflated ? Z_DEFAULT_COMPRESSION : 0, 0, -MAX_WBITS,
-        DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, madeBy, 0, zip64_ ? 1 : 0);
+        DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, madeBy, utf8Flag_ ? 1u << 11 : 0u,
+        zip64_ ? 1 : 0);
     if (result == ZIP_OK && !entry.content.empty()) {
       result = zipWriteInFileInZip(zip, entry.content.data(),
                                    static_cast<unsigned>(entry.content.size()));

@@ -20,6 +20,9 @@ class ZipBuilder {
   ZipBuilder& AddExecutable(const std::string& name, const std::string& content);
   // Marks every entry as Zip64, so its local header carries the 64-bit size field.
   ZipBuilder& UseZip64(bool on = true);
+  // Sets the flag that says an entry's name is UTF-8 (bit 11) on every entry; names are written
+  // as given either way.
+  ZipBuilder& FlagNamesAsUtf8(bool on = true);
   // Writes the archive, replacing any file at the path; throws std::runtime_error on failure.
   void WriteTo(const std::string& path) const;
 
@@ -32,6 +35,7 @@ class ZipBuilder {
   };
   std::vector<Entry> entries_;
   bool zip64_ = false;
+  bool utf8Flag_ = false;
 };
 
 // Where the named entry's packed data starts in the archive's bytes, found from its local

@@ -11,3 +11,14 @@ add_test(NAME win32.md5_fixtures
 set_tests_properties(win32.md5_fixtures PROPERTIES FIXTURES_SETUP md5_fixtures)
 set_tests_properties(win32 PROPERTIES FIXTURES_REQUIRED md5_fixtures
   RESOURCE_LOCK launcher_processes)
+
+# The cases that must hold in any code page, again in a Wine prefix made under en_US (ANSI code
+# page 1252; scripts/test-windows.sh makes it, lib/wine_prefix.sh says how).
+set(TIDEWAKE_WINE_PREFIX_EN_US "${PROJECT_SOURCE_DIR}/build/wine-prefix-en_US" CACHE PATH
+  "Wine prefix made under en_US.UTF-8, for the code page 1252 cases")
+set(TIDEWAKE_LOCALE_DIR "${PROJECT_SOURCE_DIR}/build/locale" CACHE PATH
+  "Compiled locales (LOCPATH) for the Wine runs")
+add_test(NAME win32.cp1252 COMMAND tidewake_win32_tests --gtest_color=no
+  "--gtest_filter=CodePage1252.*:AnyCodePage*:*/AnyCodePage*")
+set_tests_properties(win32.cp1252 PROPERTIES TIMEOUT 300 LABELS cp1252
+  ENVIRONMENT "WINEPREFIX=${TIDEWAKE_WINE_PREFIX_EN_US};LOCPATH=${TIDEWAKE_LOCALE_DIR};LANG=en_US.UTF-8;LC_ALL=en_US.UTF-8")

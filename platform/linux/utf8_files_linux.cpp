@@ -1,0 +1,18 @@
+// Linux names files in UTF-8: the narrow calls serve these names unchanged.
+
+#include "platform/utf8_files.h"
+
+namespace platform::utf8 {
+
+std::string FromNarrow(std::string_view narrow) { return std::string(narrow); }
+uint32_t FileAttributes(const std::string& path) { return platform::FileAttributes(path); }
+uint64_t FileSize(const std::string& path) { return platform::FileSize(path); }
+std::vector<DirEntry> ListDirectory(const std::string& dir) { return platform::ListDirectory(dir); }
+bool IsLink(const std::string& path) { return platform::IsLink(path); }
+MakeDirResult MakeDirectory(const std::string& path) { return platform::MakeDirectory(path); }
+bool RemoveFile(const std::string& path) { return platform::RemoveFile(path); }
+bool RemoveEmptyDirectory(const std::string& path) { return platform::RemoveEmptyDirectory(path); }
+void MarkExecutable(const std::string& path) { platform::MarkExecutable(path); }
+std::FILE* OpenForWriting(const std::string& path) { return std::fopen(path.c_str(), "wb"); }
+
+}  // namespace platform::utf8

@@ -1,0 +1,37 @@
+#pragma once
+// Files named by UTF-8 paths: the names the publisher's documents and archives give (entry names,
+// fileNameList), which may hold characters the system's ANSI code page lacks. On Windows these go
+// to the wide ("W") calls, so the same package installs, is found and is deleted on every
+// Windows, and a name that the code page does hold ends up as the same file the "A" calls would
+// make; on Linux the narrow encoding is UTF-8 already and they are the calls of files.h.
+// A narrow path (the command line, the working directory, built-in folder names) is turned into
+// this form by FromNarrow before names are joined to it. The rules are those of files.h.
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/files.h"
+
+namespace platform::utf8 {
+
+// A narrow path in this form: identity on Linux, ANSI code page to UTF-8 on Windows.
+std::string FromNarrow(std::string_view narrow);
+
+uint32_t FileAttributes(const std::string& path);
+bool PathExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+uint64_t FileSize(const std::string& path);
+// Entry names in UTF-8.
+std::vector<DirEntry> ListDirectory(const std::string& dir);
+bool IsLink(const std::string& path);
+MakeDirResult MakeDirectory(const std::string& path);
+bool RemoveFile(const std::string& path);
+bool RemoveEmptyDirectory(const std::string& path);
+void MarkExecutable(const std::string& path);
+// fopen(path, "wb"): a new or emptied file for binary writing; null when it cannot be opened.
+std::FILE* OpenForWriting(const std::string& path);
+
+}  // namespace platform::utf8
