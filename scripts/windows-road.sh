@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Windows launcher's whole road under Wine + Xvfb: a loopback HTTPS server (nginx) publishes
-# the sample game built for Windows, the launcher built against it (its CA handed to libcurl,
-# since Schannel under Wine verifies only that way) installs the game in a fresh working
+# the sample game built for Windows, the launcher built against it (its CA compiled in and handed
+# to libcurl, since Schannel under Wine verifies only that way) installs the game in a fresh working
 # directory and starts it with its own arguments. Checked: the launcher's exit code, the
 # installed files, what the game received, and a screenshot whose opaque pixels show the splash.
 # A second run finds the game current and downloads nothing.
@@ -35,8 +35,7 @@ rm -rf "$work"
 mkdir -p "$work/player" "$work/www/PCDownload/sq1"
 scripts/make_test_pki.sh "$work/pki" >/dev/null
 scripts/build-windows-deps.sh >/dev/null
-# Wine maps the Linux root to drive Z:, and the CA path is opened by the Windows program.
-build_loopback_launcher "$build" "$port" "Z:$work/pki/ca.pem" \
+build_loopback_launcher "$build" "$port" "$work/pki/ca.pem" \
   --toolchain cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 echo "== windows road: publishing the sample game"

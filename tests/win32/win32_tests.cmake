@@ -11,3 +11,8 @@ add_test(NAME win32.md5_fixtures
 set_tests_properties(win32.md5_fixtures PROPERTIES FIXTURES_SETUP md5_fixtures)
 set_tests_properties(win32 PROPERTIES FIXTURES_REQUIRED md5_fixtures
   RESOURCE_LOCK launcher_processes)
+
+# Read by the Linux road suite when it runs the Windows launcher under Wine: the message boxes
+# that appear, in the headless boxes' form.
+add_executable(tidewake_message_box_watcher ${CMAKE_CURRENT_LIST_DIR}/message_box_watcher.cpp)
+tidewake_project_target(tidewake_message_box_watcher)
