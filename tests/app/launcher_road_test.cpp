@@ -469,6 +469,23 @@ TEST_P(LauncherRoadTest, ServerDownGivesTheTimeOutBoxAndCancelEndsWithCodeZero) 
   EXPECT_LT(outcome.seconds, 20.0);
 }
 
+// Only the authorities compiled into the launcher are trusted: a server whose certificate
+// another one issued, as an impostor's on the player's network would be, never gets a request.
+TEST_P(LauncherRoadTest, ServerCertifiedByAnotherAuthorityIsRefused) {
+  server_.Stop();
+  HttpsTestServer impostor(LauncherTestPort(), CertificateAuthority::Generate("Impostor CA"));
+  Publish(impostor, Package("1.0.0"));
+
+  LauncherProcess launcher(dir(), {}, Options());
+  // CURLE_PEER_FAILED_VERIFICATION: the certificate chain, not the connection, failed.
+  EXPECT_TRUE(Eventually([&] { return launcher.Out().find("curlcode = 60") != std::string::npos; },
+                         20s))
+      << launcher.Out();
+  launcher.Kill();
+  EXPECT_TRUE(impostor.Requests().empty());
+  EXPECT_FALSE(platform::PathExists("Kelpstone/game_received.txt"));
+}
+
 TEST_P(LauncherRoadTest, SecondStartWakesTheFirstAndEndsAtOnce) {
   server_.Serve(ServerPath("Marlwood77301/config.json"), Reply::Body("{}").StallingBeforeHeaders(30s));
   LauncherProcess first(dir(), {}, Options());

@@ -106,6 +106,8 @@ void LauncherProcess::Kill() {
   reaped_ = true;
 }
 
+std::string LauncherProcess::Out() const { return ReadFile(outPath_); }
+
 std::string LauncherProcess::Err() const {
   return ReadFile(errPath_) + (answerer_ ? answerer_->Lines() : "");
 }

@@ -48,6 +48,7 @@ class LauncherProcess {
   // Waits for the end; kills the process at the deadline.
   LauncherOutcome Wait(std::chrono::milliseconds deadline);
   void Kill();  // SIGKILL, as a crash or a power loss would end it
+  std::string Out() const;
   std::string Err() const;
 
   struct OpenFile {
