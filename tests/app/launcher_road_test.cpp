@@ -54,6 +54,12 @@ class LauncherRoadFixture : public InTempDir {
   }
   bool OnWindows() const { return platform_ == Platform::Windows; }
 
+  // For the Windows runs of a case: another prefix (WINEPREFIX) or locale (LANG, LC_ALL,
+  // LOCPATH), or a variable of its own, for every Wine program the case starts afterwards.
+  void SetWineVariable(const std::string& name, const std::string& value) {
+    if (wine_) wine_->environment.emplace_back(name, value);
+  }
+
   LaunchOptions Options(const std::string& answers = "") const { return {answers, wine_}; }
 
   LauncherOutcome Run(const std::vector<std::string>& arguments, const std::string& answers = "",
@@ -484,6 +490,31 @@ TEST_P(LauncherRoadTest, ServerCertifiedByAnotherAuthorityIsRefused) {
   launcher.Kill();
   EXPECT_TRUE(impostor.Requests().empty());
   EXPECT_FALSE(platform::PathExists("Kelpstone/game_received.txt"));
+}
+
+// The time-out prompt shows the close button; a click on it, the box still standing, ends the
+// process a second later with code 0.
+TEST_P(LauncherRoadTest, CloseButtonBesideTheTimeOutBoxEndsTheProcessASecondAfterTheClick) {
+  if (!OnWindows()) {
+    GTEST_SKIP() << "the headless launcher takes no clicks; close_button_test.cpp clicks in process";
+  }
+  server_.Stop();
+  LauncherProcess launcher(dir(), {}, Options("leave"));
+  ASSERT_TRUE(Eventually([&] { return launcher.Err().find(Shown("请求超时")) != std::string::npos; },
+                         30s))
+      << launcher.Err();
+  const auto splash = WindowPosition("Tidewake");
+  ASSERT_TRUE(splash.has_value());
+  // The close button's centre, in the splash's own coordinates.
+  const auto clicked = std::chrono::steady_clock::now();
+  ASSERT_TRUE(ClickAt(splash->first + 1027 + 24, splash->second + 44 + 24));
+  const LauncherOutcome outcome = launcher.Wait(5s);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - clicked).count();
+  ASSERT_TRUE(outcome.exited) << outcome.err;
+  EXPECT_EQ(outcome.exitCode, 0);
+  EXPECT_GE(seconds, 1.0);
+  EXPECT_LT(seconds, 2.5);
 }
 
 TEST_P(LauncherRoadTest, SecondStartWakesTheFirstAndEndsAtOnce) {

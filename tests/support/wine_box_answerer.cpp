@@ -119,6 +119,10 @@ void WineBoxAnswerer::Answer() {
     description.erase(focusAt);
     const bool retryCancel = description.find(" buttons=retry,cancel") != std::string::npos;
     std::string answer = next < answers_.size() ? answers_[next++] : "";
+    if (answer == "leave") {
+      Log("[message box] " + description + " answer=none " + focus);
+      continue;
+    }
     if (retryCancel && answer != "retry") answer = "cancel";
     if (!retryCancel) answer = "ok";
     Log("[message box] " + description + " answer=" + answer + " " + focus);

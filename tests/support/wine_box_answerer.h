@@ -3,7 +3,8 @@
 // would: the box watcher (tests/win32/message_box_watcher.cpp) reports each box that appears,
 // and the next answer is pressed as a key to whatever window has the focus, Return for Retry or
 // OK (the default button), Escape for Cancel. Without answers left, Return for an OK box and
-// Escape for Retry/Cancel, as the headless boxes choose.
+// Escape for Retry/Cancel, as the headless boxes choose. The answer "leave" leaves its box
+// standing, for a case that acts on the window behind it.
 
 #include <sys/types.h>
 

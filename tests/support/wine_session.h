@@ -39,8 +39,24 @@ pid_t SpawnUnderWine(const WineSetup& wine, const std::string& program,
                      const std::vector<std::string>& arguments,
                      const std::string& workingDirectory, ChildStreams streams);
 
+// Runs a Wine program to its end (`wine reg add ...` to set the prefix's registry, say): its exit
+// code, or -1 when it did not end in time (then it is killed).
+int RunUnderWine(const WineSetup& wine, const std::string& program,
+                 const std::vector<std::string>& arguments, std::chrono::milliseconds timeout);
+
+// Runs a program with arguments (found in PATH), its standard output kept in *output when
+// given; false when it failed or did not end in time (then it is killed).
+bool RunTool(const std::vector<std::string>& command, std::chrono::milliseconds timeout,
+             std::string* output = nullptr);
+
 // Sends one key (an X keysym name: "Return", "Escape") to whatever window has the keyboard
 // focus, as a player's key press; false when xdotool failed or did not end in time.
 bool PressKey(const std::string& keysym, std::chrono::milliseconds timeout);
+
+// The screen position of the top-left corner of the first visible X window titled exactly so.
+std::optional<std::pair<int, int>> WindowPosition(const std::string& title);
+
+// A left click at the screen position, as a player's mouse would make it.
+bool ClickAt(int x, int y);
 
 }  // namespace testing_support
