@@ -13,7 +13,9 @@ function(tidewake_test_ca dir)
   if(NOT EXISTS "${certificate}" OR NOT EXISTS "${key}")
     find_program(TIDEWAKE_OPENSSL openssl REQUIRED)
     execute_process(
-      COMMAND ${TIDEWAKE_OPENSSL} req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes
+      # RSA: Wine's CryptoAPI refuses now and then a valid ECDSA signature (one whose r or s is
+      # a byte short), which failed a Windows launcher's handshake with a test server at random.
+      COMMAND ${TIDEWAKE_OPENSSL} req -x509 -newkey rsa:2048 -nodes
               -days 3650 -subj "/CN=Tidewake test CA"
               -addext "basicConstraints=critical,CA:TRUE"
               -addext "keyUsage=critical,keyCertSign,cRLSign"

@@ -161,7 +161,8 @@ TEST_P(LauncherRoadTest, FreshInstallStartsTheGameWithOurArguments) {
 TEST_P(LauncherRoadTest, SecondRunLaunchesWithoutDownloading) {
   const GamePackage package = Package("1.0.0");
   Publish(server_, package);
-  ASSERT_EQ(Run({}).exitCode, 0);
+  const LauncherOutcome firstRun = Run({});
+  ASSERT_EQ(firstRun.exitCode, 0) << firstRun.out << firstRun.err;
   ASSERT_FALSE(GameReceived().empty());
   std::filesystem::remove("Kelpstone/game_received.txt");
   server_.ClearRequests();
@@ -355,7 +356,8 @@ TEST_P(LauncherUpdateTest, UpdateCutShortIsFinishedBeforeTheGameStarts) {
   const GamePackage installed = Package("1.0.0", 24 << 20, 64 << 10);
   const GamePackage update = Package("1.0.1", 24 << 20, 64 << 10);
   Publish(server_, installed);
-  ASSERT_EQ(Run({}).exitCode, 0);
+  const LauncherOutcome firstRun = Run({});
+  ASSERT_EQ(firstRun.exitCode, 0) << firstRun.out << firstRun.err;
   ASSERT_EQ(ReadFile("Kelpstone/data/readme.txt"), "sample game 1.0.0\n");
   ASSERT_FALSE(GameReceived().empty());
   std::filesystem::remove("Kelpstone/game_received.txt");
