@@ -25,7 +25,8 @@ start_loopback_server() {
 build_loopback_launcher() {
   local build="$1" port="$2" ca_bundle="$3"
   shift 3
-  cmake -S . -B "$build" -G Ninja -DTIDEWAKE_BUILD_TESTS=OFF "$@" \
+  # A loopback base URL takes its port from TIDEWAKE_TEST_PORT when that is set: this one's.
+  TIDEWAKE_TEST_PORT="$port" cmake -S . -B "$build" -G Ninja -DTIDEWAKE_BUILD_TESTS=OFF "$@" \
     -DLAUNCHER_BASE_URL="https://localhost:$port/PCDownload/sq1/" \
     -DLAUNCHER_CA_BUNDLE="$ca_bundle" >/dev/null || return 1
   cmake --build "$build" --target tidewake tidewake_sample_game >/dev/null
