@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <string_view>
+
+#include "net/trusted_ca_bundle.h"
 
 namespace net_detail {
 
@@ -56,9 +59,14 @@ void TrustVerifiedPeersOnly(CURL* curl) {
   // certificate is fine. A certificate known to be revoked is still refused. Other TLS
   // back-ends ignore the flag.
   curl_easy_setopt(curl, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT));
-#ifdef TIDEWAKE_CA_BUNDLE
-  if (TIDEWAKE_CA_BUNDLE[0] != '\0') curl_easy_setopt(curl, CURLOPT_CAINFO, TIDEWAKE_CA_BUNDLE);
-#endif
+  const std::string_view bundle = net::TrustedCaBundle();
+  if (!bundle.empty()) {
+    curl_blob blob{const_cast<char*>(bundle.data()), bundle.size(), CURL_BLOB_NOCOPY};
+    curl_easy_setopt(curl, CURLOPT_CAINFO_BLOB, &blob);
+    // The compiled-in authorities alone: no file or folder of the machine adds to them.
+    curl_easy_setopt(curl, CURLOPT_CAINFO, nullptr);
+    curl_easy_setopt(curl, CURLOPT_CAPATH, nullptr);
+  }
 }
 
 std::string FormatMessage(const char* format, ...) {

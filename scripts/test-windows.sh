@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The Windows stage of the tests: cross-builds the launcher and its Windows test suites with
 # MinGW-w64, runs the suites under Wine (zh_CN locale, so the ANSI code page is 936; the cases that
-# must hold in any code page also under en_US, 1252) on a private Xvfb display, then the whole
-# launcher road under Wine (scripts/windows-road.sh).
+# must hold in any code page also under en_US, 1252) on a private Xvfb display, then the launcher
+# road suite against the Windows exe (the Linux suite's Windows instances: its test server and
+# assertions, the exe under Wine, every message box answered from the keyboard) and the whole road
+# against nginx (scripts/windows-road.sh).
 #
 # Fails when a Windows test fails. What the machine lacks (packages, the Wine prefix, the cross-
 # built libraries) is made here, each step bounded by a time-out and kept for the next run.
@@ -25,6 +27,10 @@ scripts/build-windows-deps.sh
 step "configure and build"
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw
+# The road suite runs on Linux and drives the Windows exe: its Linux build (the default preset's,
+# which the optimised stage of scripts/test.sh reuses).
+cmake --preset default >/dev/null
+cmake --build --preset default --target tidewake_app_tests
 
 # --- Wine: prefixes of our own under build/, each made once under the locale it stands for -----
 cleanup() {
@@ -45,6 +51,10 @@ enter_wine_locale "$root" zh_CN.UTF-8 || exit 1
 
 step "unit tests under Wine"
 ctest --preset mingw
+
+step "launcher road suite against the Windows exe"
+TIDEWAKE_WINDOWS_LAUNCHER="$root/build/mingw/tidewake.exe" timeout -k 10 900 \
+  build/default/tests/tidewake_app_tests --gtest_color=no --gtest_filter="Windows/*"
 
 if [ -x scripts/windows-road.sh ]; then
   step "launcher road under Wine"

@@ -12,7 +12,7 @@ size_mib="${2:-512}"
 cmake --preset default >/dev/null
 cmake --build --preset default --target download_bench >/dev/null
 bench=build/default/tests/download_bench
-ca=build/default/test-ca/ca.pem
+ca=build/test-ca/ca.pem
 
 work="$(mktemp -d /tmp/tidewake-bench-XXXXXX)"
 nginx_pid=""

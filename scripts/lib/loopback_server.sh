@@ -5,8 +5,9 @@
 # logs requests to WORK/nginx-access.log, sets nginx_pid and returns once the server answers.
 #   build_loopback_launcher BUILD PORT CA_BUNDLE [CMAKE_ARGS...]
 # configures BUILD (Ninja, no tests, CMAKE_ARGS added: build type, toolchain) for a launcher whose
-# base URL is https://localhost:PORT/PCDownload/sq1/ and whose CA bundle is CA_BUNDLE (a path as
-# the launcher sees it), and builds the launcher and the sample game quietly.
+# base URL is https://localhost:PORT/PCDownload/sq1/ and which trusts the certificates of the PEM
+# file CA_BUNDLE (a path on this machine: its bytes are compiled in, for Windows builds too), and
+# builds the launcher and the sample game quietly.
 start_loopback_server() {
   local work="$1" port="$2"
   mkdir -p "$work/www" "$work"/tmp-{body,proxy,fastcgi,uwsgi,scgi}
@@ -24,7 +25,8 @@ start_loopback_server() {
 build_loopback_launcher() {
   local build="$1" port="$2" ca_bundle="$3"
   shift 3
-  cmake -S . -B "$build" -G Ninja -DTIDEWAKE_BUILD_TESTS=OFF "$@" \
+  # A loopback base URL takes its port from TIDEWAKE_TEST_PORT when that is set: this one's.
+  TIDEWAKE_TEST_PORT="$port" cmake -S . -B "$build" -G Ninja -DTIDEWAKE_BUILD_TESTS=OFF "$@" \
     -DLAUNCHER_BASE_URL="https://localhost:$port/PCDownload/sq1/" \
     -DLAUNCHER_CA_BUNDLE="$ca_bundle" >/dev/null || return 1
   cmake --build "$build" --target tidewake tidewake_sample_game >/dev/null

@@ -1,5 +1,7 @@
 // The launcher as a real process against the loopback HTTPS server: install, no-update start,
-// resume, failures with Retry and Cancel, single instance.
+// resume, failures with Retry and Cancel, single instance. Each case runs the Linux launcher
+// headless and, in the Windows stage (scripts/test-windows.sh names the exe), the Windows
+// launcher under Wine with its message boxes answered from the keyboard.
 
 #include <gtest/gtest.h>
 
@@ -7,11 +9,14 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "app/format_size.h"
+#include "core/strings.h"
 #include "fs/download_record.h"
 #include "platform/files.h"
 #include "platform/text_encoding.h"
@@ -19,6 +24,7 @@
 #include "tests/support/launcher_process.h"
 #include "tests/support/published_game.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wine_session.h"
 #include "tests/support/zip_builder.h"
 
 using namespace std::chrono_literals;
@@ -29,24 +35,60 @@ namespace {
 // Headless boxes print their texts for people: in UTF-8, while our literals are GBK bytes.
 std::string Shown(const std::string& gbk) { return platform::GbkToUtf8(gbk); }
 
-class LauncherRoadTest : public InTempDir {
+enum class Platform { Linux, Windows };
+
+std::string PlatformName(Platform platform) {
+  return platform == Platform::Linux ? "Linux" : "Windows";
+}
+
+class LauncherRoadFixture : public InTempDir {
  protected:
-  LauncherRoadTest() : server_(LauncherTestPort()) {}
+  LauncherRoadFixture() : server_(LauncherTestPort()) {}
+
+  void StartOn(Platform platform) {
+    platform_ = platform;
+    if (platform == Platform::Windows) {
+      wine_ = WineSetupFromEnvironment();
+      if (!wine_) GTEST_SKIP() << "no Windows launcher: TIDEWAKE_WINDOWS_LAUNCHER is not set";
+    }
+  }
+  bool OnWindows() const { return platform_ == Platform::Windows; }
+
+  // For the Windows runs of a case: another prefix (WINEPREFIX) or locale (LANG, LC_ALL,
+  // LOCPATH), or a variable of its own, for every Wine program the case starts afterwards.
+  void SetWineVariable(const std::string& name, const std::string& value) {
+    if (wine_) wine_->environment.emplace_back(name, value);
+  }
+
+  LaunchOptions Options(const std::string& answers = "") const { return {answers, wine_}; }
 
   LauncherOutcome Run(const std::vector<std::string>& arguments, const std::string& answers = "",
                       std::chrono::milliseconds deadline = 60s) {
-    LauncherProcess launcher(dir(), arguments, answers);
+    LauncherProcess launcher(dir(), arguments, Options(answers));
     return launcher.Wait(deadline);
   }
 
+  // The sample game built for the platform, in a package.
+  GamePackage Package(const std::string& version, size_t extraBytes = 64 * 1024,
+                      size_t entryBytes = 1 << 20) const {
+    return MakeGamePackage(version, extraBytes, entryBytes,
+                           wine_ ? wine_->sampleGame : std::string(TIDEWAKE_SAMPLE_GAME));
+  }
+
+  // What the game wrote (a Windows program writes text-mode line ends).
   std::string GameReceived() {
     const std::string path = "Kelpstone/game_received.txt";
     Eventually([&] { return !ReadFile(path).empty(); }, 5s);
-    return ReadFile(path);
+    std::string text = ReadFile(path);
+    std::erase(text, '\r');
+    return text;
   }
 
   std::string Received(const std::vector<std::string>& args) {
-    std::string text = "cwd=" + dir() + "/Kelpstone\nargc=" + std::to_string(args.size()) + "\n";
+    // Wine shows the Linux root as drive Z:.
+    std::string cwd = dir() + "/Kelpstone";
+    if (OnWindows()) cwd = "Z:" + ReplaceAll(cwd, "/", "\\");
+    std::string text = "cwd=" + cwd + "\nargc=" + std::to_string(args.size()) + "\n";
     for (size_t i = 0; i < args.size(); ++i) text += "arg" + std::to_string(i + 1) + "=" + args[i] + "\n";
     return text;
   }
@@ -84,12 +126,23 @@ class LauncherRoadTest : public InTempDir {
   }
 
   HttpsTestServer server_;
+  Platform platform_ = Platform::Linux;
+  std::optional<WineSetup> wine_;
 };
+
+class LauncherRoadTest : public LauncherRoadFixture, public testing::WithParamInterface<Platform> {
+ protected:
+  void SetUp() override { StartOn(GetParam()); }
+};
+
+std::string PlatformParamName(const testing::TestParamInfo<Platform>& info) {
+  return PlatformName(info.param);
+}
 
 }  // namespace
 
-TEST_F(LauncherRoadTest, FreshInstallStartsTheGameWithOurArguments) {
-  const GamePackage package = MakeGamePackage("1.0.0");
+TEST_P(LauncherRoadTest, FreshInstallStartsTheGameWithOurArguments) {
+  const GamePackage package = Package("1.0.0");
   Publish(server_, package);
 
   const LauncherOutcome outcome = Run({"x", "y z", "w"});
@@ -105,10 +158,11 @@ TEST_F(LauncherRoadTest, FreshInstallStartsTheGameWithOurArguments) {
             "installPending=\r\r\nzipMd5=" + package.md5 + "\r\r\nzipName=" + package.zipName);
 }
 
-TEST_F(LauncherRoadTest, SecondRunLaunchesWithoutDownloading) {
-  const GamePackage package = MakeGamePackage("1.0.0");
+TEST_P(LauncherRoadTest, SecondRunLaunchesWithoutDownloading) {
+  const GamePackage package = Package("1.0.0");
   Publish(server_, package);
-  ASSERT_EQ(Run({}).exitCode, 0);
+  const LauncherOutcome firstRun = Run({});
+  ASSERT_EQ(firstRun.exitCode, 0) << firstRun.out << firstRun.err;
   ASSERT_FALSE(GameReceived().empty());
   std::filesystem::remove("Kelpstone/game_received.txt");
   server_.ClearRequests();
@@ -121,16 +175,21 @@ TEST_F(LauncherRoadTest, SecondRunLaunchesWithoutDownloading) {
   EXPECT_EQ(server_.RequestedPaths(), std::vector<std::string>{ServerPath("Marlwood77301/config.json")});
 }
 
-class LauncherResumeTest : public LauncherRoadTest, public testing::WithParamInterface<double> {};
+class LauncherResumeTest : public LauncherRoadFixture,
+                           public testing::WithParamInterface<std::tuple<Platform, double>> {
+ protected:
+  void SetUp() override { StartOn(std::get<0>(GetParam())); }
+};
 
 TEST_P(LauncherResumeTest, KilledMidDownloadResumesFromTheKeptBytes) {
-  const GamePackage package = MakeGamePackage("1.0.0", 3 << 20);
+  const GamePackage package = Package("1.0.0", 3 << 20);
   Publish(server_, package);
-  const size_t stallAt = static_cast<size_t>(static_cast<double>(package.bytes.size()) * GetParam());
+  const size_t stallAt =
+      static_cast<size_t>(static_cast<double>(package.bytes.size()) * std::get<1>(GetParam()));
   server_.Serve(ServerPath(package.zipName), Reply::Body(package.bytes).StallingAt(stallAt, 30s));
 
   {
-    LauncherProcess launcher(dir(), {});
+    LauncherProcess launcher(dir(), {}, Options());
     // The last bytes before the stall may still sit in the writer's buffer.
     ASSERT_TRUE(Eventually([&] { return platform::FileSize(package.zipName) + 65536 >= stallAt; }, 20s));
     std::this_thread::sleep_for(200ms);
@@ -153,10 +212,22 @@ TEST_P(LauncherResumeTest, KilledMidDownloadResumesFromTheKeptBytes) {
   EXPECT_TRUE(resumed);
 }
 
-INSTANTIATE_TEST_SUITE_P(AtSeveralPoints, LauncherResumeTest, testing::Values(0.1, 0.5, 0.9));
+std::string ResumeName(const testing::TestParamInfo<std::tuple<Platform, double>>& info) {
+  return PlatformName(std::get<0>(info.param)) + "_" +
+         std::to_string(static_cast<int>(std::get<1>(info.param) * 100)) + "percent";
+}
 
-TEST_F(LauncherRoadTest, WrongMd5DeletesThePackageAndRetryDownloadsItAgain) {
-  const GamePackage package = MakeGamePackage("1.0.0");
+INSTANTIATE_TEST_SUITE_P(Linux, LauncherResumeTest,
+                         testing::Combine(testing::Values(Platform::Linux),
+                                          testing::Values(0.1, 0.5, 0.9)),
+                         ResumeName);
+// Under Wine a start costs seconds: one point stands for the others.
+INSTANTIATE_TEST_SUITE_P(Windows, LauncherResumeTest,
+                         testing::Combine(testing::Values(Platform::Windows), testing::Values(0.5)),
+                         ResumeName);
+
+TEST_P(LauncherRoadTest, WrongMd5DeletesThePackageAndRetryDownloadsItAgain) {
+  const GamePackage package = Package("1.0.0");
   Publish(server_, package);
   std::string wrong = package.fileInfo;
   wrong.replace(wrong.find(package.md5), 32, std::string(32, '0'));
@@ -170,8 +241,8 @@ TEST_F(LauncherRoadTest, WrongMd5DeletesThePackageAndRetryDownloadsItAgain) {
   EXPECT_EQ(PackageRequests(package), 2);
 }
 
-TEST_F(LauncherRoadTest, PackageLargerThanTheFreeSpaceIsRefusedBeforeItsFirstByte) {
-  const GamePackage package = MakeGamePackage("1.0.0");
+TEST_P(LauncherRoadTest, PackageLargerThanTheFreeSpaceIsRefusedBeforeItsFirstByte) {
+  const GamePackage package = Package("1.0.0");
   Publish(server_, package);
   // First a fileInfo declaring a package of a pebibyte, more than any test machine holds free.
   constexpr uint64_t kPebibyte = uint64_t{1} << 50;
@@ -196,8 +267,8 @@ TEST_F(LauncherRoadTest, PackageLargerThanTheFreeSpaceIsRefusedBeforeItsFirstByt
 
 // The document states the package's size: a body that runs past it fails the download, and the
 // bytes up to it, when they are the package, are installed on Retry without a second download.
-TEST_F(LauncherRoadTest, PackageBodyPastTheStatedSizeFailsAndTheStatedBytesAreKept) {
-  const GamePackage package = MakeGamePackage("1.0.0");
+TEST_P(LauncherRoadTest, PackageBodyPastTheStatedSizeFailsAndTheStatedBytesAreKept) {
+  const GamePackage package = Package("1.0.0");
   Publish(server_, package);
   server_.Serve(ServerPath(package.zipName), package.bytes + std::string(70000, 'j'));
 
@@ -211,9 +282,9 @@ TEST_F(LauncherRoadTest, PackageBodyPastTheStatedSizeFailsAndTheStatedBytesAreKe
   EXPECT_EQ(PackageRequests(package), 1);
 }
 
-TEST_F(LauncherRoadTest, FailedExtractionOffersRetryAndNeverLaunchesAHalfInstall) {
-  const GamePackage good = MakeGamePackage("1.0.1");
-  GamePackage broken = MakeGamePackage("1.0.0");
+TEST_P(LauncherRoadTest, FailedExtractionOffersRetryAndNeverLaunchesAHalfInstall) {
+  const GamePackage good = Package("1.0.1");
+  GamePackage broken = Package("1.0.0");
   // Damage the packed data after the first entry: the archive opens, an entry fails to inflate.
   broken.bytes.replace(EntryDataOffset(broken.bytes, "data/readme.txt"), 4, "\xff\xff\xff\xff");
   const std::string brokenMd5 = Md5Hex(broken.bytes);
@@ -237,12 +308,12 @@ TEST_F(LauncherRoadTest, FailedExtractionOffersRetryAndNeverLaunchesAHalfInstall
   EXPECT_EQ(ReadFile("Kelpstone/data/readme.txt"), "sample game 1.0.1\n");
 }
 
-TEST_F(LauncherRoadTest, KillDuringExtractionReinstallsTheKeptPackageBeforeLaunching) {
+TEST_P(LauncherRoadTest, KillDuringExtractionReinstallsTheKeptPackageBeforeLaunching) {
   // Many small entries: the extraction takes a while without a package slow to serve.
-  const GamePackage package = MakeGamePackage("1.0.0", 8 << 20, 4096);
+  const GamePackage package = Package("1.0.0", 8 << 20, 4096);
   Publish(server_, package);
   {
-    LauncherProcess launcher(dir(), {});
+    LauncherProcess launcher(dir(), {}, Options());
     // The package's second entry is on disk and 2048 small ones follow: the extraction runs.
     // (An open file is no signal here: each of these is written in a moment.)
     ASSERT_TRUE(Eventually([] { return platform::PathExists("Kelpstone/data/readme.txt"); }, 60s))
@@ -261,25 +332,32 @@ TEST_F(LauncherRoadTest, KillDuringExtractionReinstallsTheKeptPackageBeforeLaunc
 
 enum class KillPoint { MidDownload, Settle, DigestCheck, Extraction };
 
-std::string KillPointName(const testing::TestParamInfo<KillPoint>& info) {
-  switch (info.param) {
-    case KillPoint::MidDownload: return "MidDownload";
-    case KillPoint::Settle: return "Settle";
-    case KillPoint::DigestCheck: return "DigestCheck";
-    case KillPoint::Extraction: return "Extraction";
+std::string KillPointName(const testing::TestParamInfo<std::tuple<Platform, KillPoint>>& info) {
+  const std::string platform = PlatformName(std::get<0>(info.param)) + "_";
+  switch (std::get<1>(info.param)) {
+    case KillPoint::MidDownload: return platform + "MidDownload";
+    case KillPoint::Settle: return platform + "Settle";
+    case KillPoint::DigestCheck: return platform + "DigestCheck";
+    case KillPoint::Extraction: return platform + "Extraction";
   }
   return "";
 }
 
-class LauncherUpdateTest : public LauncherRoadTest, public testing::WithParamInterface<KillPoint> {};
+class LauncherUpdateTest : public LauncherRoadFixture,
+                           public testing::WithParamInterface<std::tuple<Platform, KillPoint>> {
+ protected:
+  void SetUp() override { StartOn(std::get<0>(GetParam())); }
+  KillPoint Point() const { return std::get<1>(GetParam()); }
+};
 
 TEST_P(LauncherUpdateTest, UpdateCutShortIsFinishedBeforeTheGameStarts) {
   // Two versions under the same file names: the installed files alone cannot tell them apart.
   // Large enough that the digest check and the extraction each last a while.
-  const GamePackage installed = MakeGamePackage("1.0.0", 24 << 20, 64 << 10);
-  const GamePackage update = MakeGamePackage("1.0.1", 24 << 20, 64 << 10);
+  const GamePackage installed = Package("1.0.0", 24 << 20, 64 << 10);
+  const GamePackage update = Package("1.0.1", 24 << 20, 64 << 10);
   Publish(server_, installed);
-  ASSERT_EQ(Run({}).exitCode, 0);
+  const LauncherOutcome firstRun = Run({});
+  ASSERT_EQ(firstRun.exitCode, 0) << firstRun.out << firstRun.err;
   ASSERT_EQ(ReadFile("Kelpstone/data/readme.txt"), "sample game 1.0.0\n");
   ASSERT_FALSE(GameReceived().empty());
   std::filesystem::remove("Kelpstone/game_received.txt");
@@ -289,13 +367,13 @@ TEST_P(LauncherUpdateTest, UpdateCutShortIsFinishedBeforeTheGameStarts) {
   server_.Serve(ServerPath("Marlwood77301/config.json"),
                 R"({"lastVersion":"1.0.1","unsupportedVersions":["1.0.0"]})");
   const size_t stallAt = update.bytes.size() / 2;
-  if (GetParam() == KillPoint::MidDownload) {
+  if (Point() == KillPoint::MidDownload) {
     server_.Serve(ServerPath(update.zipName), Reply::Body(update.bytes).StallingAt(stallAt, 30s));
   }
   {
-    LauncherProcess launcher(dir(), {});
+    LauncherProcess launcher(dir(), {}, Options());
     const auto reached = [&] {
-      switch (GetParam()) {
+      switch (Point()) {
         case KillPoint::MidDownload: return platform::FileSize(update.zipName) + 65536 >= stallAt;
         case KillPoint::Settle: return Settling(launcher, update);
         case KillPoint::DigestCheck: return CheckingDigest(launcher, update);
@@ -310,7 +388,7 @@ TEST_P(LauncherUpdateTest, UpdateCutShortIsFinishedBeforeTheGameStarts) {
     launcher.Kill();
   }
   ASSERT_FALSE(platform::PathExists("Kelpstone/game_received.txt"));
-  if (GetParam() != KillPoint::Extraction) {
+  if (Point() != KillPoint::Extraction) {
     ASSERT_EQ(ReadFile("Kelpstone/data/readme.txt"), "sample game 1.0.0\n");
   }
   const uint64_t kept = platform::FileSize(update.zipName);
@@ -322,7 +400,7 @@ TEST_P(LauncherUpdateTest, UpdateCutShortIsFinishedBeforeTheGameStarts) {
   EXPECT_EQ(GameReceived(), Received({"after", "stop"}));
   EXPECT_EQ(ReadFile("Kelpstone/data/readme.txt"), "sample game 1.0.1\n");
   EXPECT_FALSE(platform::PathExists("Marlwood77301"));
-  if (GetParam() == KillPoint::MidDownload) {
+  if (Point() == KillPoint::MidDownload) {
     ASSERT_GT(kept, 0u);
     ASSERT_LT(kept, update.bytes.size());
     std::vector<std::string> ranges;
@@ -340,13 +418,21 @@ TEST_P(LauncherUpdateTest, UpdateCutShortIsFinishedBeforeTheGameStarts) {
   EXPECT_EQ(DownloadRecordValue("zipMd5"), update.md5);
 }
 
-INSTANTIATE_TEST_SUITE_P(KilledAt, LauncherUpdateTest,
-                         testing::Values(KillPoint::MidDownload, KillPoint::Settle,
-                                         KillPoint::DigestCheck, KillPoint::Extraction),
+INSTANTIATE_TEST_SUITE_P(Linux, LauncherUpdateTest,
+                         testing::Combine(testing::Values(Platform::Linux),
+                                          testing::Values(KillPoint::MidDownload, KillPoint::Settle,
+                                                          KillPoint::DigestCheck,
+                                                          KillPoint::Extraction)),
+                         KillPointName);
+INSTANTIATE_TEST_SUITE_P(Windows, LauncherUpdateTest,
+                         testing::Combine(testing::Values(Platform::Windows),
+                                          testing::Values(KillPoint::MidDownload, KillPoint::Settle,
+                                                          KillPoint::DigestCheck,
+                                                          KillPoint::Extraction)),
                          KillPointName);
 
-TEST_F(LauncherRoadTest, UpperCaseDigestInTheDocumentInstallsAndIsRecordedAsWritten) {
-  GamePackage package = MakeGamePackage("1.0.0");
+TEST_P(LauncherRoadTest, UpperCaseDigestInTheDocumentInstallsAndIsRecordedAsWritten) {
+  GamePackage package = Package("1.0.0");
   std::string upper = package.md5;
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   package.fileInfo.replace(package.fileInfo.find(package.md5), 32, upper);
@@ -360,8 +446,8 @@ TEST_F(LauncherRoadTest, UpperCaseDigestInTheDocumentInstallsAndIsRecordedAsWrit
   EXPECT_EQ(DownloadRecordValue("zipMd5"), upper);
 }
 
-TEST_F(LauncherRoadTest, UnwritableRecordGetsTheErrorBoxAtEachWriteAndTheGameStillStarts) {
-  const GamePackage package = MakeGamePackage("1.0.0");
+TEST_P(LauncherRoadTest, UnwritableRecordGetsTheErrorBoxAtEachWriteAndTheGameStillStarts) {
+  const GamePackage package = Package("1.0.0");
   Publish(server_, package);
   // A directory where the record file should be: every write of the record fails.
   WriteFile("Kelpstone/downloadRecord/occupied", "x");
@@ -379,7 +465,7 @@ TEST_F(LauncherRoadTest, UnwritableRecordGetsTheErrorBoxAtEachWriteAndTheGameSti
   EXPECT_FALSE(GameReceived().empty());
 }
 
-TEST_F(LauncherRoadTest, ServerDownGivesTheTimeOutBoxAndCancelEndsWithCodeZero) {
+TEST_P(LauncherRoadTest, ServerDownGivesTheTimeOutBoxAndCancelEndsWithCodeZero) {
   server_.Stop();
   const LauncherOutcome outcome = Run({}, "cancel", 40s);
   ASSERT_TRUE(outcome.exited);
@@ -391,13 +477,55 @@ TEST_F(LauncherRoadTest, ServerDownGivesTheTimeOutBoxAndCancelEndsWithCodeZero) 
   EXPECT_LT(outcome.seconds, 20.0);
 }
 
-TEST_F(LauncherRoadTest, SecondStartWakesTheFirstAndEndsAtOnce) {
+// Only the authorities compiled into the launcher are trusted: a server whose certificate
+// another one issued, as an impostor's on the player's network would be, never gets a request.
+TEST_P(LauncherRoadTest, ServerCertifiedByAnotherAuthorityIsRefused) {
+  server_.Stop();
+  HttpsTestServer impostor(LauncherTestPort(), CertificateAuthority::Generate("Impostor CA"));
+  Publish(impostor, Package("1.0.0"));
+
+  LauncherProcess launcher(dir(), {}, Options());
+  // CURLE_PEER_FAILED_VERIFICATION: the certificate chain, not the connection, failed.
+  EXPECT_TRUE(Eventually([&] { return launcher.Out().find("curlcode = 60") != std::string::npos; },
+                         20s))
+      << launcher.Out();
+  launcher.Kill();
+  EXPECT_TRUE(impostor.Requests().empty());
+  EXPECT_FALSE(platform::PathExists("Kelpstone/game_received.txt"));
+}
+
+// The time-out prompt shows the close button; a click on it, the box still standing, ends the
+// process a second later with code 0.
+TEST_P(LauncherRoadTest, CloseButtonBesideTheTimeOutBoxEndsTheProcessASecondAfterTheClick) {
+  if (!OnWindows()) {
+    GTEST_SKIP() << "the headless launcher takes no clicks; close_button_test.cpp clicks in process";
+  }
+  server_.Stop();
+  LauncherProcess launcher(dir(), {}, Options("leave"));
+  ASSERT_TRUE(Eventually([&] { return launcher.Err().find(Shown("请求超时")) != std::string::npos; },
+                         30s))
+      << launcher.Err();
+  const auto splash = WindowPosition("Tidewake");
+  ASSERT_TRUE(splash.has_value());
+  // The close button's centre, in the splash's own coordinates.
+  const auto clicked = std::chrono::steady_clock::now();
+  ASSERT_TRUE(ClickAt(splash->first + 1027 + 24, splash->second + 44 + 24));
+  const LauncherOutcome outcome = launcher.Wait(5s);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - clicked).count();
+  ASSERT_TRUE(outcome.exited) << outcome.err;
+  EXPECT_EQ(outcome.exitCode, 0);
+  EXPECT_GE(seconds, 1.0);
+  EXPECT_LT(seconds, 2.5);
+}
+
+TEST_P(LauncherRoadTest, SecondStartWakesTheFirstAndEndsAtOnce) {
   server_.Serve(ServerPath("Marlwood77301/config.json"), Reply::Body("{}").StallingBeforeHeaders(30s));
-  LauncherProcess first(dir(), {});
+  LauncherProcess first(dir(), {}, Options());
   std::this_thread::sleep_for(700ms);
   ASSERT_TRUE(first.Running());
 
-  LauncherProcess second(dir(), {});
+  LauncherProcess second(dir(), {}, Options());
   const LauncherOutcome outcome = second.Wait(5s);
   EXPECT_TRUE(outcome.exited);
   EXPECT_EQ(outcome.exitCode, 0);
@@ -405,3 +533,7 @@ TEST_F(LauncherRoadTest, SecondStartWakesTheFirstAndEndsAtOnce) {
   EXPECT_TRUE(first.Running());
   first.Kill();
 }
+
+INSTANTIATE_TEST_SUITE_P(Linux, LauncherRoadTest, testing::Values(Platform::Linux), PlatformParamName);
+INSTANTIATE_TEST_SUITE_P(Windows, LauncherRoadTest, testing::Values(Platform::Windows),
+                         PlatformParamName);

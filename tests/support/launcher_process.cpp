@@ -20,17 +20,36 @@ int sequence = 0;
 
 LauncherProcess::LauncherProcess(const std::string& workingDirectory,
                                  const std::vector<std::string>& arguments,
-                                 const std::string& dialogAnswers) {
+                                 const std::string& dialogAnswers)
+    : LauncherProcess(workingDirectory, arguments, LaunchOptions{dialogAnswers, std::nullopt}) {}
+
+LauncherProcess::LauncherProcess(const std::string& workingDirectory,
+                                 const std::vector<std::string>& arguments,
+                                 const LaunchOptions& options) {
   const std::string stem = workingDirectory + "/.launcher-" + std::to_string(++sequence);
   outPath_ = stem + ".out";
   errPath_ = stem + ".err";
+  start_ = std::chrono::steady_clock::now();
+  if (options.wine) {
+    const int out = ::open(outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int err = ::open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    pid_ = SpawnUnderWine(*options.wine, options.wine->launcher, arguments, workingDirectory,
+                          {-1, out, err});
+    ::close(out);
+    ::close(err);
+    // A box that cannot be answered would hold the launcher until the deadline: end it at once.
+    answerer_ = std::make_unique<WineBoxAnswerer>(*options.wine, workingDirectory,
+                                                  options.dialogAnswers,
+                                                  [pid = pid_] { ::kill(pid, SIGKILL); });
+    return;
+  }
+
   std::vector<std::string> argvStrings{TIDEWAKE_LAUNCHER};
   argvStrings.insert(argvStrings.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
   for (std::string& s : argvStrings) argv.push_back(s.data());
   argv.push_back(nullptr);
 
-  start_ = std::chrono::steady_clock::now();
   pid_ = ::fork();
   if (pid_ < 0) throw std::runtime_error("fork failed");
   if (pid_ == 0) {
@@ -41,7 +60,7 @@ LauncherProcess::LauncherProcess(const std::string& workingDirectory,
     if (::chdir(workingDirectory.c_str()) != 0) ::_exit(126);
     ::unsetenv("DISPLAY");
     ::unsetenv("WAYLAND_DISPLAY");
-    ::setenv("TIDEWAKE_DIALOG_ANSWERS", dialogAnswers.c_str(), 1);
+    ::setenv("TIDEWAKE_DIALOG_ANSWERS", options.dialogAnswers.c_str(), 1);
     // The single-instance lock lives in the runtime folder: launchers started in one working
     // directory meet each other, and none from another suite running on the machine.
     ::setenv("XDG_RUNTIME_DIR", workingDirectory.c_str(), 1);
@@ -54,6 +73,11 @@ LauncherProcess::~LauncherProcess() {
   if (!reaped_) {
     Kill();
   }
+  StopAnswering();
+}
+
+void LauncherProcess::StopAnswering() {
+  if (answerer_) answerer_->Stop();
 }
 
 bool LauncherProcess::Running() {
@@ -69,8 +93,9 @@ LauncherOutcome LauncherProcess::Wait(std::chrono::milliseconds deadline) {
   if (!outcome.exited) Kill();
   outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
   if (outcome.exited && WIFEXITED(status_)) outcome.exitCode = WEXITSTATUS(status_);
+  StopAnswering();
   outcome.out = ReadFile(outPath_);
-  outcome.err = ReadFile(errPath_);
+  outcome.err = Err();
   return outcome;
 }
 
@@ -81,7 +106,11 @@ void LauncherProcess::Kill() {
   reaped_ = true;
 }
 
-std::string LauncherProcess::Err() const { return ReadFile(errPath_); }
+std::string LauncherProcess::Out() const { return ReadFile(outPath_); }
+
+std::string LauncherProcess::Err() const {
+  return ReadFile(errPath_) + (answerer_ ? answerer_->Lines() : "");
+}
 
 std::vector<LauncherProcess::OpenFile> LauncherProcess::OpenFiles() const {
   std::vector<OpenFile> files;

@@ -29,14 +29,15 @@ std::string Md5Hex(const std::string& bytes) {
   return hex;
 }
 
-GamePackage MakeGamePackage(const std::string& version, size_t extraBytes, size_t entryBytes) {
+GamePackage MakeGamePackage(const std::string& version, size_t extraBytes, size_t entryBytes,
+                            const std::string& game) {
   GamePackage package;
   package.version = version;
   const std::string underscored = ReplaceAll(version, ".", "_");
   package.zipName = "Marlwood77301/game_" + underscored + ".zip";
 
   ZipBuilder builder;
-  builder.AddExecutable("runa3D.exe", ReadFile(TIDEWAKE_SAMPLE_GAME));
+  builder.AddExecutable("runa3D.exe", ReadFile(game));
   builder.AddDirectory("data/");
   builder.AddFile("data/readme.txt", "sample game " + version + "\n");
   std::string fileList = R"(["runa3D.exe","data/readme.txt")";

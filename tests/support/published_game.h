@@ -20,10 +20,11 @@ struct GamePackage {
 // The loopback server port the test launcher's compiled-in base URL names.
 int LauncherTestPort();
 
-// A package with the sample game as runa3D.exe (executable), a readme and extraBytes of
-// incompressible data in filler entries of at most entryBytes each.
+// A package with the sample game (the platform's build of it) as runa3D.exe (executable), a
+// readme and extraBytes of incompressible data in filler entries of at most entryBytes each.
 GamePackage MakeGamePackage(const std::string& version, size_t extraBytes = 64 * 1024,
-                            size_t entryBytes = 1 << 20);
+                            size_t entryBytes = 1 << 20,
+                            const std::string& game = TIDEWAKE_SAMPLE_GAME);
 
 // The path below the server of a document or package ("/PCDownload/sq1/" + relative).
 std::string ServerPath(const std::string& relative);

@@ -1,14 +1,10 @@
 #include "tests/support/test_certificates.h"
 
-#include <fcntl.h>
 #include <openssl/bio.h>
 #include <openssl/pem.h>
 #include <openssl/x509v3.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 #include <atomic>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -130,27 +126,12 @@ ServerIdentity CertificateAuthority::IssueLocalhostCertificate() const {
 }
 
 const CertificateAuthority& TrustedTestCa() {
+  // Made when the build was configured, its certificate compiled into the launcher: every test
+  // process, and the Windows launcher of the same checkout, trusts this one authority.
   static const CertificateAuthority ca = [] {
-    const std::string bundle = TIDEWAKE_TEST_CA_BUNDLE;
-    if (bundle.empty()) throw std::runtime_error("this build trusts no test CA");
-    std::filesystem::create_directories(std::filesystem::path(bundle).parent_path());
-    // Test processes of one build run side by side: the first one under the lock writes the
-    // CA, the others load it, so every process trusts and serves the same authority.
-    const std::string lockPath = bundle + ".lock";
-    const int lock = ::open(lockPath.c_str(), O_RDWR | O_CREAT, 0644);
-    if (lock < 0 || ::flock(lock, LOCK_EX) != 0) throw std::runtime_error("cannot lock " + lockPath);
-    CertificateAuthority result;
-    try {
-      result = CertificateAuthority::FromPem(ReadWhole(bundle));
-    } catch (const std::runtime_error&) {
-      result = CertificateAuthority::Generate("Tidewake test CA");
-      const std::string temp = bundle + ".tmp";
-      std::ofstream(temp, std::ios::binary | std::ios::trunc) << result.Pem();
-      std::filesystem::rename(temp, bundle);
-    }
-    ::flock(lock, LOCK_UN);
-    ::close(lock);
-    return result;
+    const std::string certificate = TIDEWAKE_TEST_CA_BUNDLE;
+    if (certificate.empty()) throw std::runtime_error("this build trusts no test CA");
+    return CertificateAuthority::FromPem(ReadWhole(certificate) + ReadWhole(TIDEWAKE_TEST_CA_KEY));
   }();
   return ca;
 }

@@ -42,9 +42,7 @@ class CertificateAuthority {
   X509Ptr certificate_;
 };
 
-// The CA that the launcher's transfers trust in test builds. The first test process of a build
-// generates it and writes it to the bundle path compiled into the launcher; later processes,
-// parallel ones included, load the same one.
+// The CA that the launcher's transfers trust in test builds, made when the build was configured.
 const CertificateAuthority& TrustedTestCa();
 
 }  // namespace testing_support

@@ -22,3 +22,8 @@ add_test(NAME win32.cp1252 COMMAND tidewake_win32_tests --gtest_color=no
   "--gtest_filter=CodePage1252.*:AnyCodePage*:*/AnyCodePage*")
 set_tests_properties(win32.cp1252 PROPERTIES TIMEOUT 300 LABELS cp1252
   ENVIRONMENT "WINEPREFIX=${TIDEWAKE_WINE_PREFIX_EN_US};LOCPATH=${TIDEWAKE_LOCALE_DIR};LANG=en_US.UTF-8;LC_ALL=en_US.UTF-8")
+
+# Read by the Linux road suite when it runs the Windows launcher under Wine: the message boxes
+# that appear, in the headless boxes' form.
+add_executable(tidewake_message_box_watcher ${CMAKE_CURRENT_LIST_DIR}/message_box_watcher.cpp)
+tidewake_project_target(tidewake_message_box_watcher)
