@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -21,6 +22,7 @@
 #include "platform/files.h"
 #include "platform/text_encoding.h"
 #include "tests/support/https_test_server.h"
+#include "tests/support/launcher_road_fixture.h"
 #include "tests/support/launcher_process.h"
 #include "tests/support/published_game.h"
 #include "tests/support/temp_dir.h"
@@ -29,117 +31,6 @@
 
 using namespace std::chrono_literals;
 using namespace testing_support;
-
-namespace {
-
-// Headless boxes print their texts for people: in UTF-8, while our literals are GBK bytes.
-std::string Shown(const std::string& gbk) { return platform::GbkToUtf8(gbk); }
-
-enum class Platform { Linux, Windows };
-
-std::string PlatformName(Platform platform) {
-  return platform == Platform::Linux ? "Linux" : "Windows";
-}
-
-class LauncherRoadFixture : public InTempDir {
- protected:
-  LauncherRoadFixture() : server_(LauncherTestPort()) {}
-
-  void StartOn(Platform platform) {
-    platform_ = platform;
-    if (platform == Platform::Windows) {
-      wine_ = WineSetupFromEnvironment();
-      if (!wine_) GTEST_SKIP() << "no Windows launcher: TIDEWAKE_WINDOWS_LAUNCHER is not set";
-    }
-  }
-  bool OnWindows() const { return platform_ == Platform::Windows; }
-
-  // For the Windows runs of a case: another prefix (WINEPREFIX) or locale (LANG, LC_ALL,
-  // LOCPATH), or a variable of its own, for every Wine program the case starts afterwards.
-  void SetWineVariable(const std::string& name, const std::string& value) {
-    if (wine_) wine_->environment.emplace_back(name, value);
-  }
-
-  LaunchOptions Options(const std::string& answers = "") const { return {answers, wine_}; }
-
-  LauncherOutcome Run(const std::vector<std::string>& arguments, const std::string& answers = "",
-                      std::chrono::milliseconds deadline = 60s) {
-    LauncherProcess launcher(dir(), arguments, Options(answers));
-    return launcher.Wait(deadline);
-  }
-
-  // The sample game built for the platform, in a package.
-  GamePackage Package(const std::string& version, size_t extraBytes = 64 * 1024,
-                      size_t entryBytes = 1 << 20) const {
-    return MakeGamePackage(version, extraBytes, entryBytes,
-                           wine_ ? wine_->sampleGame : std::string(TIDEWAKE_SAMPLE_GAME));
-  }
-
-  // What the game wrote (a Windows program writes text-mode line ends).
-  std::string GameReceived() {
-    const std::string path = "Kelpstone/game_received.txt";
-    Eventually([&] { return !ReadFile(path).empty(); }, 5s);
-    std::string text = ReadFile(path);
-    std::erase(text, '\r');
-    return text;
-  }
-
-  std::string Received(const std::vector<std::string>& args) {
-    // Wine shows the Linux root as drive Z:.
-    std::string cwd = dir() + "/Kelpstone";
-    if (OnWindows()) cwd = "Z:" + ReplaceAll(cwd, "/", "\\");
-    std::string text = "cwd=" + cwd + "\nargc=" + std::to_string(args.size()) + "\n";
-    for (size_t i = 0; i < args.size(); ++i) text += "arg" + std::to_string(i + 1) + "=" + args[i] + "\n";
-    return text;
-  }
-
-  int PackageRequests(const GamePackage& package) {
-    return server_.RequestCount(ServerPath(package.zipName));
-  }
-
-  // The launcher writes an installed file: the extraction runs.
-  bool Extracting(const LauncherProcess& launcher) {
-    for (const LauncherProcess::OpenFile& file : launcher.OpenFiles()) {
-      if (file.writable && file.path.find("/Kelpstone/data/") != std::string::npos) return true;
-    }
-    return false;
-  }
-
-  // The launcher reads the package and writes nothing of the game: the digest check runs.
-  bool CheckingDigest(const LauncherProcess& launcher, const GamePackage& package) {
-    bool reading = false;
-    for (const LauncherProcess::OpenFile& file : launcher.OpenFiles()) {
-      if (file.path.find("/Kelpstone/") != std::string::npos && file.writable) return false;
-      if (file.path == dir() + "/" + package.zipName && !file.writable) reading = true;
-    }
-    return reading;
-  }
-
-  // The whole package is on disk and the launcher holds it no longer: the download has ended
-  // and the 900 ms pause before the digest check runs.
-  bool Settling(const LauncherProcess& launcher, const GamePackage& package) {
-    if (platform::FileSize(package.zipName) != package.bytes.size()) return false;
-    for (const LauncherProcess::OpenFile& file : launcher.OpenFiles()) {
-      if (file.path == dir() + "/" + package.zipName) return false;
-    }
-    return true;
-  }
-
-  HttpsTestServer server_;
-  Platform platform_ = Platform::Linux;
-  std::optional<WineSetup> wine_;
-};
-
-class LauncherRoadTest : public LauncherRoadFixture, public testing::WithParamInterface<Platform> {
- protected:
-  void SetUp() override { StartOn(GetParam()); }
-};
-
-std::string PlatformParamName(const testing::TestParamInfo<Platform>& info) {
-  return PlatformName(info.param);
-}
-
-}  // namespace
 
 TEST_P(LauncherRoadTest, FreshInstallStartsTheGameWithOurArguments) {
   const GamePackage package = Package("1.0.0");
@@ -239,6 +130,17 @@ TEST_P(LauncherRoadTest, WrongMd5DeletesThePackageAndRetryDownloadsItAgain) {
   EXPECT_NE(outcome.err.find(Shown("文件校验不一致，点击重新下载")), std::string::npos) << outcome.err;
   EXPECT_FALSE(GameReceived().empty());
   EXPECT_EQ(PackageRequests(package), 2);
+  // Each document request, on whichever thread, carries a number of its own past the caches.
+  std::set<std::string> targets;
+  size_t documents = 0;
+  for (const RecordedRequest& request : server_.Requests()) {
+    if (request.path.ends_with(".json")) {
+      ++documents;
+      targets.insert(request.target);
+    }
+  }
+  EXPECT_GE(documents, 3u);
+  EXPECT_EQ(targets.size(), documents);
 }
 
 TEST_P(LauncherRoadTest, PackageLargerThanTheFreeSpaceIsRefusedBeforeItsFirstByte) {

@@ -30,7 +30,8 @@ std::string Md5Hex(const std::string& bytes) {
 }
 
 GamePackage MakeGamePackage(const std::string& version, size_t extraBytes, size_t entryBytes,
-                            const std::string& game) {
+                            const std::string& game,
+                            const std::vector<std::pair<std::string, std::string>>& moreFiles) {
   GamePackage package;
   package.version = version;
   const std::string underscored = ReplaceAll(version, ".", "_");
@@ -47,6 +48,10 @@ GamePackage MakeGamePackage(const std::string& version, size_t extraBytes, size_
     builder.AddFile(name, IncompressibleBytes(size, static_cast<unsigned>(i + 1)), ZipMethod::Stored);
     fileList += ",\"" + name + "\"";
     left -= size;
+  }
+  for (const auto& [name, contents] : moreFiles) {
+    builder.AddFile(name, contents);
+    fileList += ",\"" + name + "\"";
   }
   fileList += "]";
   TempDir scratch;

@@ -21,10 +21,12 @@ struct GamePackage {
 int LauncherTestPort();
 
 // A package with the sample game (the platform's build of it) as runa3D.exe (executable), a
-// readme and extraBytes of incompressible data in filler entries of at most entryBytes each.
+// readme and extraBytes of incompressible data in filler entries of at most entryBytes each,
+// then the further files given (name in UTF-8, contents), listed in the fileInfo too.
 GamePackage MakeGamePackage(const std::string& version, size_t extraBytes = 64 * 1024,
                             size_t entryBytes = 1 << 20,
-                            const std::string& game = TIDEWAKE_SAMPLE_GAME);
+                            const std::string& game = TIDEWAKE_SAMPLE_GAME,
+                            const std::vector<std::pair<std::string, std::string>>& moreFiles = {});
 
 // The path below the server of a document or package ("/PCDownload/sq1/" + relative).
 std::string ServerPath(const std::string& relative);
