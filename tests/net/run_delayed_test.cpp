@@ -8,37 +8,40 @@
 
 #include "net/worker.h"
 
+// Each promise is shared with the thread that sets it: a test that ends as soon as its future is
+// ready must not free the state that set_value is still unlocking.
+
 TEST(RunDelayed, ZeroDelayRunsOnAnotherThreadNeverInsideTheCaller) {
-  std::promise<std::thread::id> ran;
-  auto ranOn = ran.get_future();
-  RunDelayed(0, [&ran] { ran.set_value(std::this_thread::get_id()); });
+  auto ran = std::make_shared<std::promise<std::thread::id>>();
+  auto ranOn = ran->get_future();
+  RunDelayed(0, [ran] { ran->set_value(std::this_thread::get_id()); });
   ASSERT_EQ(ranOn.wait_for(std::chrono::seconds(5)), std::future_status::ready);
   EXPECT_NE(ranOn.get(), std::this_thread::get_id());
 }
 
 TEST(RunDelayed, WaitsAtLeastTheDelay) {
   const auto start = std::chrono::steady_clock::now();
-  std::promise<std::chrono::steady_clock::time_point> ran;
-  auto ranAt = ran.get_future();
-  RunDelayed(60, [&ran] { ran.set_value(std::chrono::steady_clock::now()); });
+  auto ran = std::make_shared<std::promise<std::chrono::steady_clock::time_point>>();
+  auto ranAt = ran->get_future();
+  RunDelayed(60, [ran] { ran->set_value(std::chrono::steady_clock::now()); });
   ASSERT_EQ(ranAt.wait_for(std::chrono::seconds(5)), std::future_status::ready);
   EXPECT_GE(ranAt.get() - start, std::chrono::milliseconds(60));
 }
 
 TEST(StartWorker, CallerMayDestroyItsArgumentsAsSoonAsItReturns) {
-  std::promise<std::string> seen;
-  auto seenValue = seen.get_future();
-  std::atomic<bool> release{false};
+  auto seen = std::make_shared<std::promise<std::string>>();
+  auto seenValue = seen->get_future();
+  auto release = std::make_shared<std::atomic<bool>>(false);
   {
     auto payload = std::make_unique<std::string>(1000, 'p');
-    StartWorker(std::move(payload), [&](std::unique_ptr<std::string>& own) {
-      while (!release.load()) std::this_thread::yield();
-      seen.set_value(*own);
+    StartWorker(std::move(payload), [seen, release](std::unique_ptr<std::string>& own) {
+      while (!release->load()) std::this_thread::yield();
+      seen->set_value(*own);
     });
     std::string scribble(1000, 'x');  // reuse the stack the task came from
     (void)scribble;
   }
-  release = true;
+  *release = true;
   ASSERT_EQ(seenValue.wait_for(std::chrono::seconds(5)), std::future_status::ready);
   EXPECT_EQ(seenValue.get(), std::string(1000, 'p'));
 }

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <future>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <cstdio>
@@ -81,12 +82,13 @@ class CheckTest : public testing_support::InTempDir {
   }
 
   Verdict RunCheck() {
-    std::promise<Verdict> verdict;
-    auto future = verdict.get_future();
-    std::atomic<bool> delivered{false};
-    check_.Run([&](const std::string& status, const std::string& first, const std::string& second,
-                   int64_t a, int64_t b) {
-      if (!delivered.exchange(true)) verdict.set_value({status, first, second, a, b});
+    // Shared with the worker that delivers: set_value may still be running when we return.
+    auto verdict = std::make_shared<std::promise<Verdict>>();
+    auto future = verdict->get_future();
+    auto delivered = std::make_shared<std::atomic<bool>>(false);
+    check_.Run([verdict, delivered](const std::string& status, const std::string& first,
+                                    const std::string& second, int64_t a, int64_t b) {
+      if (!delivered->exchange(true)) verdict->set_value({status, first, second, a, b});
     });
     if (future.wait_for(5s) != std::future_status::ready) {
       ADD_FAILURE() << "no verdict";
@@ -433,10 +435,10 @@ TEST_F(CheckTest, TimeOutPromptRetryRunsTheStepAgain) {
   bool shownClose = false;
   SetShowCloseButtonHook([&] { shownClose = true; });
 
-  std::promise<Verdict> verdict;
-  auto future = verdict.get_future();
-  check_.Run([&](const std::string& status, const std::string& first, const std::string&, int64_t,
-                 int64_t) { verdict.set_value({status, first, "", 0, 0}); });
+  auto verdict = std::make_shared<std::promise<Verdict>>();
+  auto future = verdict->get_future();
+  check_.Run([verdict](const std::string& status, const std::string& first, const std::string&,
+                       int64_t, int64_t) { verdict->set_value({status, first, "", 0, 0}); });
   ASSERT_TRUE(boxes_.WaitForBoxes(1, 5000));
   // After the retry the server is back.
   ServeConfig(R"({"lastVersion":"1.0.0"})");

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <future>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -160,28 +161,25 @@ TEST(FetchFromAny, DefaultNumbersGiveUpInTheCycleWhereElapsedReaches12100) {
   EXPECT_EQ(settings.budgetMs, 12000);
   EXPECT_EQ(settings.connectTimeout, 6000);
 
-  std::atomic<long long> endedAt{-1};
-  std::promise<void> ended;
-  auto endedFuture = ended.get_future();
+  // Shared with the worker: its set_value may still be running when the test returns.
+  auto endedAt = std::make_shared<std::promise<long long>>();
+  auto endedFuture = endedAt->get_future();
   FetchFromAny({"https://a/doc"},
-               [&](const std::string& status, const std::string&) {
-                 if (status == "allTimeout") {
-                   endedAt = virtualMs.load();
-                   ended.set_value();
-                 }
+               [&virtualMs, endedAt](const std::string& status, const std::string&) {
+                 if (status == "allTimeout") endedAt->set_value(virtualMs.load());
                },
                settings);
   ASSERT_EQ(endedFuture.wait_for(5s), std::future_status::ready);
-  EXPECT_EQ(endedAt.load(), 500 + 12100);
+  EXPECT_EQ(endedFuture.get(), 500 + 12100);
 }
 
 TEST(FetchFromAny, ConnectTimeoutReachesTheRequest) {
-  std::promise<int> seen;
-  auto seenFuture = seen.get_future();
+  auto seen = std::make_shared<std::promise<int>>();
+  auto seenFuture = seen->get_future();
   FetchSettings settings;
   settings.initialDelayMs = 0;
-  settings.startRequest = [&seen](RequestTask task) {
-    seen.set_value(task.connectTimeout);
+  settings.startRequest = [seen](RequestTask task) {
+    seen->set_value(task.connectTimeout);
     task.callback("succ", "", 0, 0);
   };
   FetchFromAny({"https://a/doc"}, [](const std::string&, const std::string&) {}, settings);
