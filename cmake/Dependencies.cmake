@@ -1,17 +1,19 @@
 # Third-party libraries. Linux: the distribution's packages through pkg-config, and minizip built
 # from zlib's source by scripts/build-minizip.sh (through scripts/deps.sh).
-# Windows (cross-built with MinGW-w64): zlib from libz-mingw-w64-dev, libcurl and minizip from
-# scripts/build-windows-deps.sh, RapidJSON's headers from the host (header-only).
+# Windows (cross-built with MinGW-w64): zlib from libz-mingw-w64-dev, libcurl, libsodium and
+# minizip from scripts/build-windows-deps.sh, RapidJSON's headers from the host (header-only).
 # Both platforms link the same minizip: zlib's contrib/minizip from Debian's zlib source package.
 find_package(Threads REQUIRED)
 add_library(tidewake_deps INTERFACE)
 
 if(WIN32)
   set(TIDEWAKE_WINDOWS_DEPS "${PROJECT_SOURCE_DIR}/third_party_build/mingw" CACHE PATH
-      "Prefix of the libcurl and minizip built by scripts/build-windows-deps.sh")
-  if(NOT EXISTS "${TIDEWAKE_WINDOWS_DEPS}/lib/libcurl.a")
-    message(FATAL_ERROR "No Windows libcurl in ${TIDEWAKE_WINDOWS_DEPS}: run scripts/build-windows-deps.sh")
-  endif()
+      "Prefix of the libcurl, libsodium and minizip built by scripts/build-windows-deps.sh")
+  foreach(library libcurl libsodium)
+    if(NOT EXISTS "${TIDEWAKE_WINDOWS_DEPS}/lib/${library}.a")
+      message(FATAL_ERROR "No Windows ${library} in ${TIDEWAKE_WINDOWS_DEPS}: run scripts/build-windows-deps.sh")
+    endif()
+  endforeach()
   find_library(TIDEWAKE_MINGW_ZLIB NAMES libz.a REQUIRED)
   find_path(TIDEWAKE_RAPIDJSON_INCLUDE rapidjson/document.h PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH
             NO_DEFAULT_PATH REQUIRED)
@@ -32,9 +34,15 @@ if(WIN32)
     IMPORTED_LOCATION "${TIDEWAKE_WINDOWS_DEPS}/lib/libcurl.a"
     INTERFACE_COMPILE_DEFINITIONS CURL_STATICLIB
     INTERFACE_LINK_LIBRARIES "tidewake_zlib;bcrypt;advapi32;crypt32;ws2_32;secur32")
+  # Static: without SODIUM_STATIC its header declares every function as imported from a DLL.
+  add_library(tidewake_sodium STATIC IMPORTED)
+  set_target_properties(tidewake_sodium PROPERTIES
+    IMPORTED_LOCATION "${TIDEWAKE_WINDOWS_DEPS}/lib/libsodium.a"
+    INTERFACE_COMPILE_DEFINITIONS SODIUM_STATIC
+    INTERFACE_LINK_LIBRARIES advapi32)
 
-  target_link_libraries(tidewake_deps INTERFACE Threads::Threads tidewake_curl tidewake_minizip
-    tidewake_zlib gdiplus ole32 advapi32 gdi32 user32 imm32 shell32 winhttp)
+  target_link_libraries(tidewake_deps INTERFACE Threads::Threads tidewake_curl tidewake_sodium
+    tidewake_minizip tidewake_zlib gdiplus ole32 advapi32 gdi32 user32 imm32 shell32 winhttp)
   # minizip's headers are included as <unzip.h>, as Debian's pkg-config file arranges.
   target_include_directories(tidewake_deps SYSTEM INTERFACE "${TIDEWAKE_WINDOWS_DEPS}/include"
     "${TIDEWAKE_WINDOWS_DEPS}/include/minizip" "${TIDEWAKE_RAPIDJSON_ONLY}")

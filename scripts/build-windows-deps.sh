@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libraries the Windows launcher links and Debian ships no MinGW build of: libcurl
-# (static, Schannel TLS, HTTP and HTTPS only, zlib) and minizip (scripts/build-minizip.sh), from
+# (static, Schannel TLS, HTTP and HTTPS only, zlib), libsodium (static, minimal: the launcher only
+# verifies Ed25519 signatures over BLAKE2b digests) and minizip (scripts/build-minizip.sh), from
 # Debian's own source packages with Debian's fixes applied. zlib itself comes from
 # libz-mingw-w64-dev.
 #
@@ -19,8 +20,9 @@ out=$root/third_party_build/mingw
 work=$root/third_party_build/windows-deps
 sources=$root/third_party_build/debian-src
 triplet=x86_64-w64-mingw32
-# Raise it when the libcurl build below changes.
+# Raise them when the build of that library below changes.
 curl_recipe=1
+sodium_recipe=1
 
 force=0
 [ "${1:-}" = "--force" ] && force=1
@@ -28,6 +30,53 @@ force=0
 # The same minizip as the Linux build's, from zlib's source.
 scripts/build-minizip.sh mingw ${1:+"$1"}
 
+# --- libsodium --------------------------------------------------------------------------------
+# Debian's source package is the upstream tree without its generated configure script: autoreconf
+# makes it, as Debian's own build does. Only the library is built, not its tests.
+build_libsodium() {
+  local tool
+  for tool in $triplet-gcc-posix $triplet-nm dpkg-source patch autoreconf libtoolize make; do
+    command -v "$tool" >/dev/null || { echo "missing tool: $tool (run scripts/deps.sh)" >&2; exit 1; }
+  done
+  mkdir -p "$sources" "$work"
+  fetch_debian_sources "$sources" libsodium
+  local dsc stamp
+  dsc=$(newest_debian_dsc "$sources" libsodium)
+  stamp="$sodium_recipe $(basename "$dsc")"
+  if [ "$force" != 1 ] && [ -f "$out/stamp-sodium" ] && [ "$(cat "$out/stamp-sodium")" = "$stamp" ] &&
+     [ -f "$out/lib/libsodium.a" ] && [ -f "$out/include/sodium.h" ]; then
+    echo "windows deps: libsodium cached in ${out#"$root"/}"
+    return 0
+  fi
+  local started src=$work/sodium-src build=$work/sodium-build
+  started=$(date +%s)
+  unpack_debian_source "$dsc" "$src"
+  (cd "$src" && autoreconf -fi) >"$work/sodium-autoreconf.log" 2>&1 ||
+    { tail -40 "$work/sodium-autoreconf.log"; exit 1; }
+  rm -rf "$build" "$out/include/sodium" "$out/include/sodium.h" "$out/lib/libsodium.a"
+  mkdir -p "$build"
+  # No -g: nothing debugs inside libsodium, and the debug information doubles the compile time.
+  (cd "$build" && "$src/configure" --host=$triplet CC=$triplet-gcc-posix CFLAGS=-O2 \
+     --prefix="$out" --disable-shared --enable-static --enable-minimal --disable-dependency-tracking) \
+    >"$work/sodium-configure.log" 2>&1 || { tail -40 "$work/sodium-configure.log"; exit 1; }
+  make -C "$build/src/libsodium" -j"$(nproc)" >"$work/sodium-build.log" 2>&1 ||
+    { tail -40 "$work/sodium-build.log"; exit 1; }
+  make -C "$build/src/libsodium" install >"$work/sodium-install.log" 2>&1 ||
+    { tail -40 "$work/sodium-install.log"; exit 1; }
+  rm -f "$out/lib/libsodium.la"
+  # The launcher's verification needs these; a recipe that dropped them must not pass for built.
+  local symbol defined
+  defined=$($triplet-nm -g --defined-only "$out/lib/libsodium.a" 2>/dev/null)
+  for symbol in sodium_init crypto_sign_verify_detached crypto_generichash_init \
+                crypto_generichash_update crypto_generichash_final; do
+    grep -q " T $symbol\$" <<<"$defined" || { echo "libsodium.a lacks $symbol" >&2; exit 1; }
+  done
+  echo "$stamp" >"$out/stamp-sodium"
+  echo "windows deps: libsodium built in $(( $(date +%s) - started )) s into ${out#"$root"/}"
+}
+build_libsodium
+
+# --- libcurl ----------------------------------------------------------------------------------
 if [ "$force" != 1 ] && [ -f "$out/stamp-curl" ] && [ "$(cat "$out/stamp-curl")" = "$curl_recipe" ] &&
    [ -f "$out/lib/libcurl.a" ]; then
   echo "windows deps: libcurl cached in ${out#"$root"/}"
@@ -43,7 +92,6 @@ mkdir -p "$work" "$sources"
 fetch_debian_sources "$sources" curl
 curl_dsc=$(newest_debian_dsc "$sources" curl)
 
-# --- libcurl ----------------------------------------------------------------------------------
 csrc=$work/curl-src
 unpack_debian_source "$curl_dsc" "$csrc"
 rm -rf "$work/curl-build"

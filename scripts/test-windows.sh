@@ -19,9 +19,9 @@ step() { echo "== windows: $* ($(( $(date +%s) - stage_start )) s)"; }
 
 step "packages"
 scripts/deps.sh g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev wine wine64 \
-  fonts-wqy-zenhei locales dpkg-dev xvfb xdotool imagemagick
+  fonts-wqy-zenhei locales dpkg-dev xvfb xdotool imagemagick autoconf automake libtool make
 
-step "libcurl and minizip for Windows"
+step "libcurl, libsodium and minizip for Windows"
 scripts/build-windows-deps.sh
 
 step "configure and build"
