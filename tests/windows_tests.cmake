@@ -82,6 +82,12 @@ foreach(suite ${windows_suites})
   set_tests_properties(${area} PROPERTIES TIMEOUT 300)
 endforeach()
 
+# The signature check's cost under Wine, for scripts/bench/signatures.sh; not run by ctest.
+add_executable(tidewake_signature_bench EXCLUDE_FROM_ALL
+  ${CMAKE_CURRENT_SOURCE_DIR}/bench/signature_bench.cpp)
+tidewake_project_target(tidewake_signature_bench)
+target_link_libraries(tidewake_signature_bench PRIVATE tidewake_launcher)
+
 if(TARGET tidewake_win32_tests)
   include(${CMAKE_CURRENT_SOURCE_DIR}/win32/win32_tests.cmake)
 endif()
