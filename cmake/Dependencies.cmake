@@ -50,6 +50,7 @@ pkg_check_modules(GTK REQUIRED IMPORTED_TARGET gtk+-3.0)
 pkg_check_modules(PANGOCAIRO REQUIRED IMPORTED_TARGET pangocairo)
 pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
 pkg_check_modules(PANGOFT REQUIRED IMPORTED_TARGET pangoft2)
+pkg_check_modules(SODIUM REQUIRED IMPORTED_TARGET libsodium)
 find_package(OpenSSL REQUIRED)
 find_package(RapidJSON REQUIRED)
 
@@ -67,7 +68,7 @@ set_target_properties(tidewake_minizip PROPERTIES
 
 target_link_libraries(tidewake_deps INTERFACE
   Threads::Threads PkgConfig::CURL tidewake_minizip PkgConfig::ZLIB
-  PkgConfig::PANGOCAIRO PkgConfig::FONTCONFIG PkgConfig::PANGOFT OpenSSL::Crypto)
+  PkgConfig::PANGOCAIRO PkgConfig::FONTCONFIG PkgConfig::PANGOFT PkgConfig::SODIUM OpenSSL::Crypto)
 # GTK itself only in the module of the GTK backend (platform/CMakeLists.txt).
 # Third-party headers are system headers: their warnings are not ours to fix.
 target_include_directories(tidewake_deps SYSTEM INTERFACE ${RapidJSON_INCLUDE_DIRS} ${RAPIDJSON_INCLUDE_DIRS}
