@@ -141,7 +141,11 @@ std::optional<std::pair<int, int>> WindowPosition(const std::string& title) {
 }
 
 bool ClickAt(int x, int y) {
-  return RunTool({"xdotool", "mousemove", std::to_string(x), std::to_string(y), "click", "1"},
+  // The pointer goes back where it was: with no window manager on the display, the keys the
+  // box answerer presses go to the window under the pointer, and message boxes open in the
+  // middle of the screen, where the pointer starts.
+  return RunTool({"xdotool", "mousemove", std::to_string(x), std::to_string(y), "click", "1",
+                  "mousemove", "restore"},
                  std::chrono::seconds(5));
 }
 

@@ -56,7 +56,8 @@ bool PressKey(const std::string& keysym, std::chrono::milliseconds timeout);
 // The screen position of the top-left corner of the first visible X window titled exactly so.
 std::optional<std::pair<int, int>> WindowPosition(const std::string& title);
 
-// A left click at the screen position, as a player's mouse would make it.
+// A left click at the screen position, as a player's mouse would make it; the pointer then
+// returns where it was.
 bool ClickAt(int x, int y);
 
 }  // namespace testing_support
