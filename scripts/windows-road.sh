@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The Windows launcher's whole road under Wine + Xvfb: a loopback HTTPS server (nginx) publishes
-# the sample game built for Windows, the launcher built against it (its CA compiled in and handed
-# to libcurl, since Schannel under Wine verifies only that way) installs the game in a fresh working
-# directory and starts it with its own arguments. Checked: the launcher's exit code, the
-# installed files, what the game received, and a screenshot whose opaque pixels show the splash.
-# A second run finds the game current and downloads nothing.
+# the sample game built for Windows as a signed release (its documents signed with Debian's
+# minisign), the launcher built against it (its CA compiled in and handed to libcurl, since
+# Schannel under Wine verifies only that way; the release's public key compiled in) installs the
+# game in a fresh working directory and starts it with its own arguments. Checked: the launcher's
+# exit code, the installed files, what the game received, that both signatures were fetched, and a
+# screenshot whose opaque pixels show the splash. A second run finds the game current and
+# downloads nothing.
 #
 # Environment (scripts/test-windows.sh sets them; standalone runs get these defaults): WINEPREFIX
 # (build/wine-prefix), LOCPATH (compiled locales, build/locale), DISPLAY (an X server to use;
@@ -20,6 +22,8 @@ source scripts/lib/xvfb.sh
 port="${WINDOWS_ROAD_PORT:-48481}"
 work="$root/build/windows-road"
 build="$root/build/mingw-road"
+# Kept between runs: a new key would rebuild the launcher each time.
+keys="$root/build/windows-road-signing"
 use_wine_prefix "${WINEPREFIX:-$root/build/wine-prefix}"
 
 fail() {
@@ -35,11 +39,21 @@ rm -rf "$work"
 mkdir -p "$work/player" "$work/www/PCDownload/sq1"
 scripts/make_test_pki.sh "$work/pki" >/dev/null
 scripts/build-windows-deps.sh >/dev/null
+if [ ! -s "$keys/release.pub" ] || [ ! -s "$keys/release.key" ]; then
+  mkdir -p "$keys"
+  rm -f "$keys/release.pub" "$keys/release.key"
+  minisign -G -W -p "$keys/release.pub" -s "$keys/release.key" </dev/null >/dev/null ||
+    fail "no signing key"
+fi
 build_loopback_launcher "$build" "$port" "$work/pki/ca.pem" \
-  --toolchain cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  --toolchain cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DLAUNCHER_PUBLIC_KEY="$keys/release.pub"
 
 echo "== windows road: publishing the sample game"
 python3 demo/make_package.py "$build/demo/runa3D.exe" "$work/www/PCDownload/sq1" 1.0.0 8
+documents="$work/www/PCDownload/sq1/Marlwood77301"
+minisign -S -s "$keys/release.key" -m "$documents/config.json" "$documents/fileInfo_1_0_0.json" \
+  </dev/null >/dev/null || fail "the documents could not be signed"
 nginx_pid=""
 cleanup() {
   [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null || true
@@ -112,6 +126,10 @@ for f in runa3D.exe data/readme.txt data/levels/level1.dat; do
 done
 echo "-- installed: $(cd "$work/player/Kelpstone" && find . -type f | sort | tr '\n' ' ')"
 [ ! -e "$work/player/Marlwood77301" ] || fail "the package folder was left behind"
+for signature in config.json.minisig fileInfo_1_0_0.json.minisig; do
+  grep -q "GET [^ ]*/Marlwood77301/$signature[? ]" "$work/nginx-access.log" ||
+    fail "the launcher did not fetch $signature"
+done
 shown=""
 for shot in "$work"/first-run-shots/*.png; do
   [ -s "$shot" ] || continue
@@ -130,4 +148,4 @@ run_launcher second-run ""
 expect_received
 downloads=$(grep -c '\.zip' "$work/nginx-access.log" || true)
 [ "$downloads" -eq 1 ] || fail "$downloads package requests over both runs (the second run must download nothing)"
-echo "windows road: PASS (fresh install, game started with the launcher's arguments, splash on screen, second run current)"
+echo "windows road: PASS (signed release: fresh install, game started with the launcher's arguments, splash on screen, second run current)"
