@@ -131,7 +131,7 @@ TEST_F(PackTest, SecondPackOfAVersionIsRefusedUnlessReplacing) {
   const std::string first = ReadFile(kFolder + "/game_1_0_0.zip");
   WriteFile("game/data/readme.txt", "changed");
 
-  const publish_testing::Run again = Tool({"pack", "game", "1.0.0", "server"});
+  const publish_testing::ProgramRun again = Tool({"pack", "game", "1.0.0", "server"});
   EXPECT_EQ(again.status, 1);
   EXPECT_NE(again.output.find("--replace"), std::string::npos) << again.output;
   EXPECT_TRUE(ReadFile(kFolder + "/game_1_0_0.zip") == first);
@@ -158,7 +158,7 @@ TEST_F(PackTest, RefusesWhatLaunchersCouldNotUse) {
   };
   WriteFile("data-only/data.txt", "no program");
   for (const Case& c : cases) {
-    const publish_testing::Run run = Tool(c.arguments);
+    const publish_testing::ProgramRun run = Tool(c.arguments);
     EXPECT_EQ(run.status, 1) << c.arguments[2] << " " << c.arguments.back();
     EXPECT_NE(run.output.find(c.said), std::string::npos) << run.output;
   }

@@ -14,7 +14,7 @@
 
 namespace publish_testing {
 
-struct Run {
+struct ProgramRun {
   int status = -1;
   std::string output;
 };
@@ -27,7 +27,7 @@ inline std::string Quoted(const std::string& word) {
 
 // The program run in its own session (no terminal to ask a password on), with the input given
 // on standard input and the password variable set only when password is not null.
-inline Run RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+inline ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& arguments,
                       const char* password = nullptr, const std::string& input = "") {
   std::string command = "env -u TIDEWAKE_PUBLISH_PASSWORD ";
   if (password != nullptr) command += "TIDEWAKE_PUBLISH_PASSWORD=" + Quoted(password) + " ";
@@ -36,17 +36,17 @@ inline Run RunProgram(const std::string& program, const std::vector<std::string>
   testing_support::WriteFile("stdin.txt", input);
   command += " < stdin.txt > output.txt 2>&1";
   const int raw = std::system(command.c_str());
-  Run run;
+  ProgramRun run;
   run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   run.output = testing_support::ReadFile("output.txt");
   return run;
 }
 
-inline Run Tool(const std::vector<std::string>& arguments, const char* password = nullptr) {
+inline ProgramRun Tool(const std::vector<std::string>& arguments, const char* password = nullptr) {
   return RunProgram(TIDEWAKE_PUBLISH_PROGRAM, arguments, password);
 }
 
-inline Run Minisign(const std::vector<std::string>& arguments, const std::string& input = "") {
+inline ProgramRun Minisign(const std::vector<std::string>& arguments, const std::string& input = "") {
   return RunProgram(TIDEWAKE_MINISIGN_PROGRAM, arguments, nullptr, input);
 }
 
