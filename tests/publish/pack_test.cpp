@@ -53,7 +53,7 @@ std::vector<std::string> Strings(const rapidjson::Value& array) {
 
 class PackTest : public InTempDir {};
 
-TEST_F(PackTest, SameFolderGivesSameBytesWhateverItsDatesAndCreationOrder) {
+TEST_F(PackTest, SameFilesGiveSameBytesWhateverTheirDates) {
   MakeGame("game");
   ASSERT_EQ(Tool({"pack", "game", "1.0.0", "first"}).status, 0);
 
