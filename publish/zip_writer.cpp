@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fs/stdio_file.h"
+#include "publish/zip_origin.h"
 
 namespace {
 
@@ -102,5 +103,5 @@ bool WritePackage(const std::string& zipPath, const std::vector<GameEntry>& entr
     *error = "cannot finish " + zipPath;
     return false;
   }
-  return true;
+  return MarkEntriesMadeOnUnix(zipPath, error);
 }
