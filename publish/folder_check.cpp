@@ -222,7 +222,11 @@ void CheckFileInfo(const std::string& serverFolder, const std::string& name,
     findings.Add(zipName, "SHA-256 " + digest.sha256 + ", but " + name + " says " + shaValue->GetString());
   }
   const std::optional<PackageContent> content = ReadPackage(zipName, zipPath, size, findings);
-  if (!content || listValue == nullptr || !listValue->IsArray()) return;
+  if (!content) return;
+  if (content->names.count(gameExeName) == 0) {
+    findings.Add(zipName, "holds no " + gameExeName + ": launchers install it and cannot start the game");
+  }
+  if (listValue == nullptr || !listValue->IsArray()) return;
   for (const JsonUtil::Value& element : listValue->GetArray()) {
     if (!element.IsString()) continue;  // the launcher skips these too
     const std::string listed = element.GetString();

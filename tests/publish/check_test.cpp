@@ -138,6 +138,20 @@ TEST_F(CheckTest, FindsEachPlantedMistakeAndNothingElse) {
          RestateDigests();
        },
        {kFileInfo}, "entry \"../evil.txt\": leads outside the install folder"},
+      {"package without the game",
+       [] {
+         ZipBuilder()
+             .AddFile("data/levels/level1.dat", ReadFile("game/data/levels/level1.dat"))
+             .AddFile("data/readme.txt", ReadFile("game/data/readme.txt"))
+             .AddFile(Utf8(u8"资料/说明.txt"), ReadFile("game/" + Utf8(u8"资料/说明.txt")))
+             .WriteTo(kPackage);
+         RestateDigests();
+         // Not listed either ("runa3D.exe" is the third name), so only the package is wrong.
+         EditJson(kFileInfo, [](rapidjson::Document& info) {
+           info["fileNameList"].Erase(info["fileNameList"].Begin() + 2);
+         });
+       },
+       {kFileInfo}, "game_1_0_0.zip: holds no runa3D.exe"},
       {"listed but not in the package",
        [] {
          EditJson(kFileInfo, [](rapidjson::Document& info) {
