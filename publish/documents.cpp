@@ -20,10 +20,9 @@ rapidjson::Value Text(const std::string& text, rapidjson::Document::AllocatorTyp
   return rapidjson::Value(text.c_str(), static_cast<rapidjson::SizeType>(text.size()), allocator);
 }
 
-// The first member of that name, as the launcher reads it.
+// The member the launcher reads: the first of that name. The document is this function's own.
 rapidjson::Value* FirstMember(rapidjson::Document& document, const char* name) {
-  const auto found = document.FindMember(name);
-  return found == document.MemberEnd() ? nullptr : &found->value;
+  return const_cast<rapidjson::Value*>(JsonUtil::FindMember(document, name));
 }
 
 }  // namespace
