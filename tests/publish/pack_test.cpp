@@ -167,6 +167,26 @@ TEST_F(PackTest, RefusesWhatLaunchersCouldNotUse) {
   EXPECT_FALSE(fs::exists(kFolder + "/config.json"));
 }
 
+// One line that rewrites itself on a terminal (util-linux's script gives the tool one); nothing
+// of it in a log.
+TEST_F(PackTest, ProgressIsOneRewrittenLineOnATerminalOnly) {
+  MakeGame("game");
+  const std::string command = publish_testing::Quoted(TIDEWAKE_PUBLISH_PROGRAM) + " pack game 1.0.0 ";
+  const publish_testing::ProgramRun terminal =
+      publish_testing::RunProgram("script", {"-qec", command + "on-terminal", "/dev/null"});
+  ASSERT_EQ(terminal.status, 0) << terminal.output;
+  const size_t start = terminal.output.find("\rPacking Marlwood77301/game_1_0_0.zip");
+  const size_t full = terminal.output.find("100% (", start);
+  ASSERT_NE(start, std::string::npos) << terminal.output;
+  ASSERT_NE(full, std::string::npos) << terminal.output;
+  EXPECT_EQ(terminal.output.substr(start + 1, full - start).find('\n'), std::string::npos);
+
+  const publish_testing::ProgramRun logged = Tool({"pack", "game", "1.0.0", "in-log"});
+  ASSERT_EQ(logged.status, 0);
+  EXPECT_EQ(logged.output.find("Packing"), std::string::npos) << logged.output;
+  EXPECT_EQ(logged.output.find('\r'), std::string::npos) << logged.output;
+}
+
 // A program past 4 GiB (a sparse file: no disk is used) gets 64-bit sizes and keeps its origin
 // and mode, which the launcher reads to make it executable; check reads the archive back clean.
 TEST_F(PackTest, ProgramPastFourGibibytesKeepsItsSizeAndMode) {
