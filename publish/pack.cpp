@@ -85,6 +85,14 @@ int Pack(const PackRequest& request) {
     }
   }
 
+  // A server folder inside the game folder would be packed into the next version's package.
+  std::error_code failure;
+  const fs::path below = fs::weakly_canonical(request.serverFolder, failure)
+                             .lexically_relative(fs::weakly_canonical(request.gameFolder, failure));
+  if (!failure && !below.empty() && *below.begin() != "..") {
+    return Refuse("the server folder " + request.serverFolder + " lies inside the game folder");
+  }
+
   std::vector<GameEntry> entries;
   std::string error;
   if (!ListGameFolder(request.gameFolder, &entries, &error)) return Refuse(error);
@@ -117,7 +125,6 @@ int Pack(const PackRequest& request) {
       UpdatedConfigDocument(currentConfig.value_or(""), request.version, request.unsupported);
   if (!config) return Refuse(configPath + " is not a JSON object; mend it or move it away");
 
-  std::error_code failure;
   fs::create_directories(folder, failure);
   if (failure) return Refuse("cannot create " + folder + ": " + failure.message());
 

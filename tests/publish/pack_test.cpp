@@ -157,6 +157,7 @@ TEST_F(PackTest, RefusesWhatLaunchersCouldNotUse) {
       {{"pack", "game", "1.0.0", "server", "--unsupported", "1.X.0"}, "matches no version"},
       {{"pack", "game", "1.0.0", "server", "--unsupported", "1.x.x"}, "itself unsupported"},
       {{"pack", "data-only", "1.0.0", "server"}, "holds no runa3D.exe"},
+      {{"pack", "game", "1.0.0", "game/server"}, "lies inside the game folder"},
   };
   WriteFile("data-only/data.txt", "no program");
   for (const Case& c : cases) {
@@ -165,6 +166,7 @@ TEST_F(PackTest, RefusesWhatLaunchersCouldNotUse) {
     EXPECT_NE(run.output.find(c.said), std::string::npos) << run.output;
   }
   EXPECT_FALSE(fs::exists(kFolder + "/config.json"));
+  EXPECT_FALSE(fs::exists("game/server"));
 }
 
 // One line that rewrites itself on a terminal (util-linux's script gives the tool one); nothing
