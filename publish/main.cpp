@@ -20,10 +20,14 @@ int Check(const PublishArguments& arguments) {
   std::optional<minisign::PublicKey> key;
   if (!arguments.publicKeyFile.empty()) {
     std::ifstream in(arguments.publicKeyFile, std::ios::binary);
+    if (!in) {
+      std::printf("check: cannot read %s\n", arguments.publicKeyFile.c_str());
+      return 2;
+    }
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::string error;
     key = minisign::ParsePublicKey(text, &error);
-    if (!in || !key) {
+    if (!key) {
       std::printf("check: %s is not a public key (%s)\n", arguments.publicKeyFile.c_str(),
                   error.c_str());
       return 2;
