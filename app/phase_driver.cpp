@@ -134,7 +134,11 @@ void LauncherApp::StartCleanUpPhase(const std::string& zipPath, const std::strin
 
 void LauncherApp::VerifyAndUnzip(const std::string& zipPath, const std::string& zipMd5) {
   // Publishers' tools print digests in either case; the bytes decide, not the letters.
-  if (!SameDigest(FileMd5IfExists(zipPath), zipMd5)) {
+  // A document that states the package's SHA-256 is held to it as well: MD5 alone lets a
+  // package be made to match.
+  const std::string sha256 = check.packageSha256;
+  if (!SameDigest(FileMd5IfExists(zipPath), zipMd5) ||
+      (!sha256.empty() && !SameDigest(FileSha256(zipPath), sha256))) {
     platform::RemoveFile(zipPath);
     ShowRetryDialog("文件校验不一致，点击重新下载", "");
     return;

@@ -6,6 +6,7 @@
 #include "platform/diagnostics.h"
 #include "platform/files.h"
 #include "platform/md5.h"
+#include "platform/sha256.h"
 
 namespace {
 
@@ -15,17 +16,18 @@ void LogFailure(const char* message) {
   platform::Diagnostic("%s%d\n", message, platform::LastErrorCode());
 }
 
-}  // namespace
-
-std::string FileMd5(const std::string& path) {
+// Hex digest of the whole file through one of the platform's streaming hashes; empty when the
+// file or the hash fails (the step's line is logged).
+template <class Hash>
+std::string FileDigest(const std::string& path) {
   platform::InputFile file;
   if (!file.Open(path)) {
     LogFailure("CreateFile go wrong :");
     return {};
   }
-  platform::Md5 md5;
+  Hash hash;
   std::string failure;
-  if (!md5.Begin(&failure)) {
+  if (!hash.Begin(&failure)) {
     platform::Diagnostic("%s\n", failure.c_str());
     return {};
   }
@@ -37,15 +39,15 @@ std::string FileMd5(const std::string& path) {
       return {};
     }
     if (n == 0) break;
-    if (!md5.Update(buffer.get(), static_cast<size_t>(n), &failure)) {
+    if (!hash.Update(buffer.get(), static_cast<size_t>(n), &failure)) {
       platform::Diagnostic("%s\n", failure.c_str());
       return {};
     }
   }
   file.Close();
 
-  platform::Md5::Digest digest{};
-  if (!md5.Finish(&digest, &failure)) {
+  typename Hash::Digest digest{};
+  if (!hash.Finish(&digest, &failure)) {
     platform::Diagnostic("%s\n", failure.c_str());
     return {};
   }
@@ -58,6 +60,12 @@ std::string FileMd5(const std::string& path) {
   platform::Diagnostic("%s\n", text.c_str());
   return text;
 }
+
+}  // namespace
+
+std::string FileMd5(const std::string& path) { return FileDigest<platform::Md5>(path); }
+
+std::string FileSha256(const std::string& path) { return FileDigest<platform::Sha256>(path); }
 
 std::string FileMd5IfExists(const std::string& path) {
   if (!platform::PathExists(path)) return {};

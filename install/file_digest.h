@@ -7,6 +7,9 @@
 // Hashes in fixed chunks, so memory stays constant whatever the file's size.
 std::string FileMd5(const std::string& path);
 
+// SHA-256 of the whole file as 64 lower-case hex digits; empty when no digest could be made.
+std::string FileSha256(const std::string& path);
+
 // Empty without a word when nothing is at the path, else FileMd5.
 std::string FileMd5IfExists(const std::string& path);
 

@@ -86,3 +86,16 @@ if(TARGET tidewake_win32_tests)
   include(${CMAKE_CURRENT_SOURCE_DIR}/win32/win32_tests.cmake)
 endif()
 add_dependencies(tidewake_install_tests tidewake_zip64_archives)
+
+# The launcher of a signed release, trusting the test signing key, beside tidewake.exe: the road
+# suite's Windows cases of signed releases run it.
+add_executable(tidewake_signed WIN32 ${PROJECT_SOURCE_DIR}/app/main.cpp
+  ${PROJECT_SOURCE_DIR}/platform/win32/entry_win32.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/signed_launcher/trust_test_key.cpp)
+target_link_options(tidewake_signed PRIVATE -municode)
+tidewake_project_target(tidewake_signed)
+tidewake_link_launcher(tidewake_signed)
+target_compile_definitions(tidewake_signed PRIVATE
+  TIDEWAKE_TEST_SIGNING_PUBLIC_KEY="${TIDEWAKE_TEST_SIGNING_PUBLIC_KEY}")
+set_target_properties(tidewake_signed PROPERTIES
+  OUTPUT_NAME tidewake-signed RUNTIME_OUTPUT_DIRECTORY "${PROJECT_BINARY_DIR}")

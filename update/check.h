@@ -18,6 +18,8 @@ struct PackageInfo {
   // False when zipBytes is the default: then it says nothing about the real package's size.
   bool zipBytesStated = false;
   std::vector<std::string> fileNameList;
+  // SHA-256 of the package in lower-case hex, when the document states it; checked with zipMd5.
+  std::string zipSha256;
 };
 
 // (status, first text, second text, first number, second number):
@@ -34,11 +36,17 @@ class Check {
   // (set only for a remote document). Consumed by SaveLastFileInfo at launch.
   static std::string lastFileInfoText;
   static std::string lastFileInfoPath;
+  // The signature that came with that text when a key is in force (else empty); cached beside it.
+  static std::string lastFileInfoSignature;
 
   // Starts the check and returns at once.
   void Run(CheckCallback onResult);
   void OnConfigResult(const CheckCallback& onResult, const std::string& status,
                       const std::string& text);
+  // With a trusted key: the config goes on only when its signature verifies and is no older than
+  // the newest one accepted before (kept in the download record as "configTimestamp").
+  void AcceptConfig(const CheckCallback& onResult, const std::string& fileName,
+                    const std::string& text, const std::string& signature);
   void LoadFileInfo(const CheckCallback& onResult, const std::string& configText);
   // "localFileInfo" (path: the fresh cache) or "remoteFileInfo" (path: the remote document).
   // Throws JsonToObjectException when the config text is not a JSON object.
@@ -46,6 +54,14 @@ class Check {
   void OnFileInfoResult(const CheckCallback& onResult, const std::string& configText,
                         const std::string& remotePath, const std::string& status,
                         const std::string& text);
+  void AcceptFileInfo(const CheckCallback& onResult, const std::string& remotePath,
+                      const std::string& text, const std::string& signature);
+  // Fetches a document and its signature (documentPath + ".minisig", where "not found" reads as
+  // an empty signature) side by side; onBoth gets both texts, onRetry runs after the time-out
+  // prompt's Retry.
+  void FetchSigned(const std::string& documentPath,
+                   std::function<void(const std::string&, const std::string&)> onBoth,
+                   std::function<void()> onRetry);
   void StartVerify(const CheckCallback& onResult, const std::string& status,
                    const std::string& text);
   void VerifyPackage(const std::string& fileInfoText, const CheckCallback& onResult);
@@ -64,6 +80,9 @@ class Check {
   // Set with each "needUpdate": the size the package file may not outgrow, when the document
   // states one (a negative statement allows nothing). Read on the thread that receives the verdict.
   std::optional<uint64_t> packageByteLimit;
+  // Set with each "needUpdate": the package's SHA-256 when the document states one, else empty.
+  // Read where the package is verified, after the verdict.
+  std::string packageSha256;
   // How documents are fetched; tests shorten the waits.
   FetchSettings fetchSettings;
 };

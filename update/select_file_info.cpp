@@ -11,7 +11,9 @@
 #include "fs/text_file.h"
 #include "platform/files.h"
 #include "update/check.h"
+#include "update/document_signature.h"
 #include "update/json_util.h"
+#include "update/trusted_key.h"
 #include "core/strings.h"
 #include "update/version_strings.h"
 
@@ -30,6 +32,11 @@ bool UsableCache(const std::string& cachePath) {
     JsonUtil::ToObject(text);
   } catch (const JsonToObjectException&) {
     return false;
+  }
+  // With a key the cache must verify again: the disk is no safer than the network.
+  if (const std::optional<minisign::PublicKey> key = TrustedPublicKey()) {
+    const std::string signature = ReadTextFile(cachePath + ".minisig");
+    return CheckSignedDocument(*key, DocumentFileName(cachePath), text, signature).accepted;
   }
   return true;
 }

@@ -52,6 +52,7 @@ void Check::VerifyPackage(const std::string& fileInfoText, const CheckCallback& 
     }
     const int64_t offset = ResumeOffset(info.zipName, info.zipMd5, info.zipBytes);
     packageByteLimit.reset();
+    packageSha256 = info.zipSha256;
     if (info.zipBytesStated) {
       packageByteLimit = static_cast<uint64_t>(std::max<int64_t>(info.zipBytes, 0));
     }
@@ -71,6 +72,10 @@ PackageInfo Check::ReadPackageInfo(const std::string& fileInfoText) {
   if (const JsonUtil::Value* name = JsonUtil::FindMember(document, "zipName");
       name && name->IsString()) {
     info.zipName = name->GetString();
+  }
+  if (const JsonUtil::Value* sha256 = JsonUtil::FindMember(document, "zipSha256");
+      sha256 && sha256->IsString()) {
+    info.zipSha256 = sha256->GetString();
   }
   if (const JsonUtil::Value* bytes = JsonUtil::FindMember(document, "zipBytes");
       bytes && bytes->IsInt64()) {

@@ -74,3 +74,25 @@ TEST_F(FileDigestTest, SizeIsSixtyFourBitAndZeroWhenMissing) {
   ASSERT_EQ(::truncate("huge", 5LL << 30), 0);
   EXPECT_EQ(FileSize64("huge"), 5ULL << 30);
 }
+
+TEST_F(FileDigestTest, Sha256KnownVectorsAndAMultiChunkFileAsSha256sumSeesThem) {
+  WriteFile("empty", "");
+  WriteFile("abc", "abc");
+  std::mt19937 random(11);
+  std::string content(2 * 1024 * 1024 + 13, '\0');
+  for (char& c : content) c = static_cast<char>(random());
+  WriteFile("big.bin", content);
+  FILE* pipe = ::popen("sha256sum big.bin", "r");
+  ASSERT_NE(pipe, nullptr);
+  char buffer[128] = {};
+  const size_t n = std::fread(buffer, 1, sizeof buffer - 1, pipe);
+  ::pclose(pipe);
+  const std::string expected = std::string(buffer, n).substr(0, 64);
+
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(FileSha256("empty"), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+  EXPECT_EQ(FileSha256("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  EXPECT_EQ(FileSha256("big.bin"), expected);
+  EXPECT_EQ(FileSha256("missing.zip"), "");
+  testing::internal::GetCapturedStdout();
+}

@@ -21,7 +21,7 @@ int sequence = 0;
 LauncherProcess::LauncherProcess(const std::string& workingDirectory,
                                  const std::vector<std::string>& arguments,
                                  const std::string& dialogAnswers)
-    : LauncherProcess(workingDirectory, arguments, LaunchOptions{dialogAnswers, std::nullopt}) {}
+    : LauncherProcess(workingDirectory, arguments, LaunchOptions{dialogAnswers, std::nullopt, ""}) {}
 
 LauncherProcess::LauncherProcess(const std::string& workingDirectory,
                                  const std::vector<std::string>& arguments,
@@ -33,7 +33,9 @@ LauncherProcess::LauncherProcess(const std::string& workingDirectory,
   if (options.wine) {
     const int out = ::open(outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     const int err = ::open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    pid_ = SpawnUnderWine(*options.wine, options.wine->launcher, arguments, workingDirectory,
+    const std::string& program =
+        options.executable.empty() ? options.wine->launcher : options.executable;
+    pid_ = SpawnUnderWine(*options.wine, program, arguments, workingDirectory,
                           {-1, out, err});
     ::close(out);
     ::close(err);
@@ -44,7 +46,8 @@ LauncherProcess::LauncherProcess(const std::string& workingDirectory,
     return;
   }
 
-  std::vector<std::string> argvStrings{TIDEWAKE_LAUNCHER};
+  std::vector<std::string> argvStrings{options.executable.empty() ? std::string(TIDEWAKE_LAUNCHER)
+                                                                   : options.executable};
   argvStrings.insert(argvStrings.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
   for (std::string& s : argvStrings) argv.push_back(s.data());

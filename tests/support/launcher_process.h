@@ -31,6 +31,8 @@ struct LauncherOutcome {
 struct LaunchOptions {
   std::string dialogAnswers;   // "retry", "cancel", "ok", comma-separated, consumed in order
   std::optional<WineSetup> wine;  // set: the Windows launcher under Wine
+  // Another build of the launcher (for the platform of the run); empty: the suite's own.
+  std::string executable;
 };
 
 class LauncherProcess {

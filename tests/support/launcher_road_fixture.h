@@ -52,12 +52,23 @@ class LauncherRoadFixture : public InTempDir {
     if (wine_) wine_->environment.emplace_back(name, value);
   }
 
-  LaunchOptions Options(const std::string& answers = "") const { return {answers, wine_}; }
+  LaunchOptions Options(const std::string& answers = "") const {
+    return {answers, wine_, executable_};
+  }
 
   LauncherOutcome Run(const std::vector<std::string>& arguments, const std::string& answers = "",
                       std::chrono::milliseconds deadline = 60s) {
     LauncherProcess launcher(dir(), arguments, Options(answers));
     return launcher.Wait(deadline);
+  }
+
+  // The case runs the launcher built to trust the test signing key (beside the Windows one in
+  // its build tree); false when this platform's build has none.
+  bool UseSignedLauncher() {
+    executable_ = wine_ ? std::filesystem::path(wine_->launcher).parent_path().string() +
+                              "/tidewake-signed.exe"
+                        : std::string(TIDEWAKE_SIGNED_LAUNCHER);
+    return std::filesystem::exists(executable_);
   }
 
   // The sample game built for the platform, in a package.
@@ -121,6 +132,7 @@ class LauncherRoadFixture : public InTempDir {
   HttpsTestServer server_;
   Platform platform_ = Platform::Linux;
   std::optional<WineSetup> wine_;
+  std::string executable_;  // empty: the suite's own launcher
 };
 
 class LauncherRoadTest : public LauncherRoadFixture, public testing::WithParamInterface<Platform> {

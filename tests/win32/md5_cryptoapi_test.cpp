@@ -13,7 +13,7 @@
 namespace {
 
 struct Expected {
-  std::string md5;
+  std::string digest;  // hex, as md5sum or sha256sum prints it
   std::string name;
 };
 
@@ -24,9 +24,9 @@ std::vector<Expected> ReadLinuxList(const std::string& path) {
   while (std::getline(in, line)) {
     std::istringstream fields(line);
     Expected item;
-    fields >> item.md5 >> item.name;
+    fields >> item.digest >> item.name;
     if (!item.name.empty() && item.name[0] == '*') item.name.erase(0, 1);  // md5sum's binary mark
-    if (!item.md5.empty()) list.push_back(item);
+    if (!item.digest.empty()) list.push_back(item);
   }
   return list;
 }
@@ -41,8 +41,21 @@ TEST(Md5CryptoApi, DigestsEqualLinuxMd5sumOnTheSameFiles) {
     testing::internal::CaptureStdout();
     const std::string digest = FileMd5(dir + "\\" + item.name);
     const std::string printed = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(digest, item.md5) << item.name;
-    EXPECT_EQ(printed, item.md5 + "\n") << item.name;
+    EXPECT_EQ(digest, item.digest) << item.name;
+    EXPECT_EQ(printed, item.digest + "\n") << item.name;
+  }
+}
+
+// The same files through CryptoAPI's SHA-256 (the RSA/AES provider) against sha256sum.
+TEST(Sha256CryptoApi, DigestsEqualLinuxSha256sumOnTheSameFiles) {
+  const std::string dir = std::string(TIDEWAKE_TEST_BINARY_DIR) + "/md5-fixtures";
+  const std::vector<Expected> list = ReadLinuxList(dir + "/linux.sha256");
+  ASSERT_GE(list.size(), 5u) << "no fixture list in " << dir;
+  for (const Expected& item : list) {
+    testing::internal::CaptureStdout();
+    const std::string digest = FileSha256(dir + "\\" + item.name);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(digest, item.digest) << item.name;
   }
 }
 
