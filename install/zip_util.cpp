@@ -24,7 +24,7 @@ namespace {
 
 // Entry names longer than 511 bytes do not fit; they are refused rather than cut short, since a
 // shortened name would write a file under a name the publisher never gave.
-constexpr unsigned kNameBufferBytes = 512;
+constexpr unsigned kNameBufferBytes = kMaxEntryNameBytes + 1;
 constexpr unsigned kCopyBufferBytes = 8192;
 
 // Archive names use either separator; the one the platform does not know must be turned into its

@@ -37,6 +37,9 @@ class ZipUtil {
   static void StartUnzip(UnzipTask task);
 };
 
+// The longest entry name the extraction reads, in bytes; a longer one is refused, never cut.
+inline constexpr unsigned kMaxEntryNameBytes = 511;
+
 // Entry-name helpers; both '/' and '\' are separators.
 std::string DirPartOf(const std::string& name);
 std::string FilePartOf(const std::string& name);

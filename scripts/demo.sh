@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The launcher's whole road on this machine: a loopback HTTPS server (nginx) publishes a sample
-# game, a launcher built against it installs the game in a fresh working directory and starts it.
+# The launcher's whole road on this machine: the publisher's tool packs and signs a sample game, a
+# loopback HTTPS server (nginx) serves it, and a launcher built against that server and trusting
+# that key installs the game in a fresh working directory and starts it.
 # A second run finds the game current and starts it without downloading.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,15 +14,33 @@ build="$root/build/demo"
 
 scripts/deps.sh
 
-echo "== building the launcher against https://localhost:$port/PCDownload/sq1/"
 rm -rf "$work"
 mkdir -p "$work"
 scripts/make_test_pki.sh "$work/pki" >/dev/null
-build_loopback_launcher "$build" "$port" "$work/pki/ca.pem" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-echo "== publishing the sample game"
-mkdir -p "$work/www/PCDownload/sq1"
-python3 demo/make_package.py "$build/demo/runa3D.exe" "$work/www/PCDownload/sq1" 1.0.0 8
+# The key exists before the launcher is configured: its public half is compiled in.
+echo "== the publisher's tool and the demo's signing key (unencrypted: a demo, not a release)"
+TIDEWAKE_TEST_PORT="$port" cmake -S . -B "$build" -G Ninja -DTIDEWAKE_BUILD_TESTS=OFF \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" --target tidewake-publish >/dev/null
+mkdir -p "$work/keys"
+"$build/tidewake-publish" keygen -W -p "$work/keys/demo.pub" -s "$work/keys/demo.key"
+
+echo "== building the launcher against https://localhost:$port/PCDownload/sq1/, trusting that key"
+build_loopback_launcher "$build" "$port" "$work/pki/ca.pem" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DLAUNCHER_PUBLIC_KEY="$work/keys/demo.pub"
+
+echo "== publishing the sample game (signed)"
+game="$work/game"
+mkdir -p "$game/data/levels" "$game/资料" "$work/www/PCDownload/sq1"
+cp "$build/demo/runa3D.exe" "$game/runa3D.exe"
+for _ in $(seq 100); do echo "Sample game 1.0.0"; done >"$game/data/readme.txt"
+# Incompressible, so the download shows progress for a while.
+head -c $((8 * 1024 * 1024)) /dev/urandom >"$game/data/levels/level1.dat"
+printf '示例游戏\n' >"$game/资料/说明.txt"
+"$build/tidewake-publish" pack "$game" 1.0.0 "$work/www/PCDownload/sq1" --unsupported 0.x.x \
+  -s "$work/keys/demo.key"
+"$build/tidewake-publish" check "$work/www/PCDownload/sq1" -p "$work/keys/demo.pub"
 nginx_pid=""
 cleanup() {
   [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null || true
@@ -64,6 +83,7 @@ echo "-- installed: $(cd "$work/player/Kelpstone" && find . -type f | sort | tr 
 rm -f "$work/player/Kelpstone/game_received.txt"
 run_launcher second-run
 for _ in $(seq 50); do [ -s "$work/player/Kelpstone/game_received.txt" ] && break; sleep 0.1; done
+echo "-- signatures fetched over both runs: $(grep -c '\.minisig' "$work/nginx-access.log" || true) (config's each run, fileInfo's once: then its signed cache)"
 echo "-- package requests over both runs: $(grep -c '\.zip' "$work/nginx-access.log" || true) (the second run downloads nothing)"
 echo "-- the game received:"
 cat "$work/player/Kelpstone/game_received.txt"

@@ -1,0 +1,24 @@
+#pragma once
+// The command line of tidewake-publish.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+struct PublishArguments {
+  std::string command;                  // "pack", "check", "keygen" or "sign"
+  std::vector<std::string> positional;  // pack: game folder, version, server folder; check:
+                                        // server folder; sign: the files
+  std::vector<std::string> unsupported; // pack --unsupported
+  bool replace = false;                 // pack --replace
+  bool unencrypted = false;             // keygen -W
+  bool force = false;                   // keygen -f: replace existing key files
+  std::string secretKeyFile;            // -s
+  std::string publicKeyFile;            // -p
+};
+
+// Nothing, with *error, when the words do not make one of the commands.
+std::optional<PublishArguments> ParseArguments(const std::vector<std::string>& words,
+                                               std::string* error);
+
+std::string UsageText();

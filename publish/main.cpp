@@ -1,0 +1,79 @@
+// tidewake-publish: packs, signs and checks what the launcher downloads. Diagnostics and results
+// go to standard output; the exit status is 0 only when the command did all it was asked.
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "publish/arguments.h"
+#include "publish/folder_check.h"
+#include "publish/key_commands.h"
+#include "publish/pack.h"
+#include "update/minisign.h"
+
+namespace {
+
+int Check(const PublishArguments& arguments) {
+  std::optional<minisign::PublicKey> key;
+  if (!arguments.publicKeyFile.empty()) {
+    std::ifstream in(arguments.publicKeyFile, std::ios::binary);
+    if (!in) {
+      std::printf("check: cannot read %s\n", arguments.publicKeyFile.c_str());
+      return 2;
+    }
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string error;
+    key = minisign::ParsePublicKey(text, &error);
+    if (!key) {
+      std::printf("check: %s is not a public key (%s)\n", arguments.publicKeyFile.c_str(),
+                  error.c_str());
+      return 2;
+    }
+  }
+  const std::vector<std::string> problems =
+      CheckServerFolder(arguments.positional[0], key ? &*key : nullptr);
+  for (const std::string& problem : problems) std::printf("problem: %s\n", problem.c_str());
+  if (problems.empty()) {
+    std::printf("clean: %s is what a launcher%s can install\n", arguments.positional[0].c_str(),
+                key ? " with this key" : "");
+    return 0;
+  }
+  std::printf("%zu problem(s)\n", problems.size());
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> words(argv + 1, argv + argc);
+  std::string error;
+  const std::optional<PublishArguments> arguments = ParseArguments(words, &error);
+  if (!arguments) {
+    std::printf("tidewake-publish: %s\n%s", error.c_str(), UsageText().c_str());
+    return 2;
+  }
+  if (arguments->command == "keygen") {
+    return GenerateKeyFiles(arguments->publicKeyFile, arguments->secretKeyFile,
+                            arguments->unencrypted, arguments->force);
+  }
+  if (arguments->command == "check") return Check(*arguments);
+
+  std::optional<SecretKey> key;
+  if (!arguments->secretKeyFile.empty()) {
+    key = LoadSecretKey(arguments->secretKeyFile);
+    if (!key) return 1;
+  }
+  if (arguments->command == "sign") return SignFiles(*key, arguments->positional);
+
+  PackRequest request;
+  request.gameFolder = arguments->positional[0];
+  request.version = arguments->positional[1];
+  request.serverFolder = arguments->positional[2];
+  request.unsupported = arguments->unsupported;
+  request.replace = arguments->replace;
+  request.key = key ? &*key : nullptr;
+  return Pack(request);
+}
