@@ -1,11 +1,9 @@
 #include "tests/support/document_signing.h"
 
 #include <chrono>
-#include <cstdio>
 #include <stdexcept>
 
 #include "core/strings.h"
-#include "platform/sha256.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wine_session.h"
 
@@ -56,22 +54,6 @@ std::string Sign(const SigningKey& key, const std::string& bytes,
     throw std::runtime_error("minisign -S failed");
   }
   return ReadFile(document + ".minisig");
-}
-
-std::string Sha256Hex(const std::string& bytes) {
-  platform::Sha256 sha256;
-  std::string failure;
-  platform::Sha256::Digest digest{};
-  sha256.Begin(&failure);
-  sha256.Update(bytes.data(), bytes.size(), &failure);
-  sha256.Finish(&digest, &failure);
-  std::string hex;
-  char two[3];
-  for (uint8_t b : digest) {
-    std::snprintf(two, sizeof two, "%02x", b);
-    hex += two;
-  }
-  return hex;
 }
 
 std::string WithSha256(const GamePackage& package, const std::string& sha256) {

@@ -28,8 +28,6 @@ std::string TrustedComment(int64_t timestamp, const std::string& fileName);
 std::string Sign(const SigningKey& key, const std::string& bytes,
                  const std::string& trustedComment);
 
-std::string Sha256Hex(const std::string& bytes);
-
 // The fileInfo document with "zipSha256" of the given digest (the package's own by default).
 std::string WithSha256(const GamePackage& package, const std::string& sha256 = "");
 

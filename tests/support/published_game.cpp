@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/md5.h"
+#include "platform/sha256.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/zip_builder.h"
 #include "core/strings.h"
@@ -13,13 +14,16 @@ int LauncherTestPort() { return TIDEWAKE_TEST_PORT; }
 
 std::string ServerPath(const std::string& relative) { return "/PCDownload/sq1/" + relative; }
 
-std::string Md5Hex(const std::string& bytes) {
-  platform::Md5 md5;
+namespace {
+
+template <class Hash>
+std::string HexDigest(const std::string& bytes) {
+  Hash hash;
   std::string failure;
-  platform::Md5::Digest digest{};
-  md5.Begin(&failure);
-  md5.Update(bytes.data(), bytes.size(), &failure);
-  md5.Finish(&digest, &failure);
+  typename Hash::Digest digest{};
+  hash.Begin(&failure);
+  hash.Update(bytes.data(), bytes.size(), &failure);
+  hash.Finish(&digest, &failure);
   std::string hex;
   char two[3];
   for (uint8_t b : digest) {
@@ -28,6 +32,12 @@ std::string Md5Hex(const std::string& bytes) {
   }
   return hex;
 }
+
+}  // namespace
+
+std::string Md5Hex(const std::string& bytes) { return HexDigest<platform::Md5>(bytes); }
+
+std::string Sha256Hex(const std::string& bytes) { return HexDigest<platform::Sha256>(bytes); }
 
 GamePackage MakeGamePackage(const std::string& version, size_t extraBytes, size_t entryBytes,
                             const std::string& game,

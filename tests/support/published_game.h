@@ -34,6 +34,8 @@ std::string ServerPath(const std::string& relative);
 // Serves config.json naming the version, its fileInfo and its package.
 void Publish(HttpsTestServer& server, const GamePackage& package);
 
+// Lower-case hex digests of the bytes.
 std::string Md5Hex(const std::string& bytes);
+std::string Sha256Hex(const std::string& bytes);
 
 }  // namespace testing_support
