@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "fs/locked_file_retry.h"
 #include "fs/path_join.h"
 #include "platform/diagnostics.h"
 #include "platform/files.h"
@@ -66,9 +67,11 @@ void ClearPackageFolder(const std::string& folder) {
                 [&root](const std::string& kind, const std::string& relative, const std::string&) {
                   const std::string full = JoinPath(root, relative);
                   if (kind == "file") {
-                    platform::utf8::RemoveFile(full);
+                    RetryWhileHeld("delete file", full,
+                                   [&full] { return platform::utf8::RemoveFile(full); });
                   } else if (kind == "dir") {
-                    platform::utf8::RemoveEmptyDirectory(full);
+                    RetryWhileHeld("delete folder", full,
+                                   [&full] { return platform::utf8::RemoveEmptyDirectory(full); });
                   }
                 });
 }

@@ -2,9 +2,11 @@
 
 #include <cstdio>
 
+#include "fs/locked_file_retry.h"
 #include "fs/stdio_file.h"
 #include "platform/files.h"
 #include "platform/replace_file.h"
+#include "platform/utf8_files.h"
 
 std::string ReadTextFile(const std::string& path) {
   if (!platform::PathExists(path)) return {};
@@ -34,7 +36,13 @@ bool WriteTextFile(const std::string& path, const std::string& text) {
   // Truncating the file in place would leave it empty or half-written to whoever reads it after
   // a crash or a power cut: the record would forget the package, the cache would not parse.
   const std::string staging = path + ".new";
-  if (platform::WriteFileToDisk(staging, raw) && platform::ReplaceByRename(staging, path)) return true;
+  // A scanner reading the old file, or the new one it just saw written, holds the rename back
+  // for a moment; the new content is on the disk already and only the rename is made again.
+  if (platform::WriteFileToDisk(staging, raw) &&
+      RetryWhileHeld("replace file", platform::utf8::FromNarrow(path),
+                     [&staging, &path] { return platform::ReplaceByRename(staging, path); })) {
+    return true;
+  }
   platform::RemoveFile(staging);
   return false;
 }

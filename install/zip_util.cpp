@@ -10,6 +10,7 @@
 #include <string_view>
 #include <utility>
 
+#include "fs/locked_file_retry.h"
 #include "fs/safe_path.h"
 #include "fs/stdio_file.h"
 #include "install/empty_archive.h"
@@ -275,7 +276,12 @@ bool ZipUtil::ExtractCurrentEntry(void* archive, const std::string& name,
 
   OpenEntry entry(zip);
   if (!entry.IsOpen()) return fail("open inzip file fail: " + name);
-  FilePtr out(platform::utf8::OpenForWriting(outPath));
+  // Only the opening is made again while the file is held: the entry stays open for reading.
+  FilePtr out;
+  RetryWhileHeld("open unzip file", outPath, [&out, &outPath] {
+    out.reset(platform::utf8::OpenForWriting(outPath));
+    return out != nullptr;
+  });
   if (out == nullptr) return fail("open unzip file fail: " + name);
 
   char buffer[kCopyBufferBytes];

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 
+#include "platform/injected_holds.h"
 #include "platform/linux/unique_fd.h"
 
 namespace platform {
@@ -68,11 +69,13 @@ MakeDirResult MakeDirectory(const std::string& path) {
 }
 
 bool RemoveFile(const std::string& path) {
+  if (testing::TakeInjectedHold(path)) return false;
   // DeleteFileA refuses directories; unlink does too, so the behaviour matches.
   return ::unlink(path.c_str()) == 0;
 }
 
 bool RemoveEmptyDirectory(const std::string& path) {
+  if (testing::TakeInjectedHold(path)) return false;
   if (::rmdir(path.c_str()) == 0) return true;
   // rmdir refuses a link; RemoveDirectoryA removes a link to a directory as the link itself.
   return errno == ENOTDIR && IsLink(path) && DirectoryExists(path) && ::unlink(path.c_str()) == 0;

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "platform/injected_holds.h"
+
 namespace platform {
 
 bool WriteFileToDisk(const std::string& path, const std::string& bytes) {
@@ -25,6 +27,7 @@ bool WriteFileToDisk(const std::string& path, const std::string& bytes) {
 }
 
 bool ReplaceByRename(const std::string& source, const std::string& target) {
+  if (testing::TakeInjectedHold(target)) return false;
   if (std::rename(source.c_str(), target.c_str()) != 0) return false;
   // The new name lives in the folder's own blocks: without this a power cut may bring back the
   // old entry. Some file systems cannot sync a folder; the rename stands all the same.

@@ -2,6 +2,8 @@
 
 #include "platform/utf8_files.h"
 
+#include "platform/injected_holds.h"
+
 namespace platform::utf8 {
 
 std::string FromNarrow(std::string_view narrow) { return std::string(narrow); }
@@ -13,6 +15,9 @@ MakeDirResult MakeDirectory(const std::string& path) { return platform::MakeDire
 bool RemoveFile(const std::string& path) { return platform::RemoveFile(path); }
 bool RemoveEmptyDirectory(const std::string& path) { return platform::RemoveEmptyDirectory(path); }
 void MarkExecutable(const std::string& path) { platform::MarkExecutable(path); }
-std::FILE* OpenForWriting(const std::string& path) { return std::fopen(path.c_str(), "wb"); }
+std::FILE* OpenForWriting(const std::string& path) {
+  if (testing::TakeInjectedHold(path)) return nullptr;
+  return std::fopen(path.c_str(), "wb");
+}
 
 }  // namespace platform::utf8
