@@ -27,3 +27,7 @@ set_tests_properties(win32.cp1252 PROPERTIES TIMEOUT 300 LABELS cp1252
 # that appear, in the headless boxes' form.
 add_executable(tidewake_message_box_watcher ${CMAKE_CURRENT_LIST_DIR}/message_box_watcher.cpp)
 tidewake_project_target(tidewake_message_box_watcher)
+
+# Holds a file without sharing while the road suite's launcher installs over it.
+add_executable(tidewake_file_holder ${CMAKE_CURRENT_LIST_DIR}/file_holder.cpp)
+tidewake_project_target(tidewake_file_holder)
