@@ -27,3 +27,9 @@ set_tests_properties(win32.cp1252 PROPERTIES TIMEOUT 300 LABELS cp1252
 # that appear, in the headless boxes' form.
 add_executable(tidewake_message_box_watcher ${CMAKE_CURRENT_LIST_DIR}/message_box_watcher.cpp)
 tidewake_project_target(tidewake_message_box_watcher)
+
+# The release step: the launcher signed with a certificate of a CA of our own, verified, tampered
+# with, and started under Wine.
+add_test(NAME win32.signing COMMAND ${CMAKE_CURRENT_LIST_DIR}/sign_windows_test.sh
+  $<TARGET_FILE:tidewake> ${PROJECT_SOURCE_DIR}/scripts/sign-windows.sh)
+set_tests_properties(win32.signing PROPERTIES TIMEOUT 120 RESOURCE_LOCK launcher_processes)
