@@ -60,7 +60,7 @@ bool RemoveEmptyDirectory(const std::string& path);
 // it is set for everyone who may read the file; elsewhere nothing happens.
 void MarkExecutable(const std::string& path);
 
-// GetCurrentDirectoryA.
+// GetCurrentDirectory, whatever its length.
 std::string WorkingDirectory();
 
 // fopen(path, mode) for a narrow path; on Windows through the wide call in its long form, so
