@@ -1,6 +1,6 @@
-#include "platform/win32/long_path.h"
-
 #include <windows.h>
+
+#include "platform/win32/long_path.h"
 
 namespace platform {
 namespace {

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <filesystem>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <utility>
@@ -169,7 +169,8 @@ TEST_P(PlayersMachinesTest, GameDeepInFoldersInstallsAndStartsPastMaxPath) {
   deep.resize(229);
   if (deep.back() == '/') deep.back() = 'd';
   ASSERT_TRUE(std::filesystem::create_directories(deep));
-  const std::string data = "data/" + std::string(40, 'a') + "/" + std::string(40, 'b') + "/deep.txt";
+  const std::string data =
+      "data/" + std::string(40, 'a') + "/" + std::string(40, 'b') + "/deep.txt";
   const GamePackage package = Package("1.0.0", 64 * 1024, 1 << 20, {{data, "deep\n"}});
   Publish(server_, package);
 

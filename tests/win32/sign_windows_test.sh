@@ -28,6 +28,8 @@ printf '%s\n' "basicConstraints=CA:FALSE" "keyUsage=critical,digitalSignature" \
   "extendedKeyUsage=codeSigning" >signer.ext
 openssl x509 -req -in signer.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 2 \
   -extfile signer.ext -out signer.pem 2>/dev/null
+# Blanks, quotes and a dollar sign: the password must reach osslsigncode as it is.
+# shellcheck disable=SC2016
 password='pass word $1 "x"'
 openssl pkcs12 -export -inkey signer.key -in signer.pem -certfile ca.pem \
   -passout "pass:$password" -out signer.p12
@@ -46,13 +48,13 @@ TIDEWAKE_SIGN_PKCS12=signer.p12 TIDEWAKE_SIGN_PASSWORD=$password TIDEWAKE_SIGN_C
 osslsigncode verify -CAfile ca.pem -in tidewake.exe >verify.log 2>&1 ||
   { cat verify.log; fail "the signed launcher does not verify"; }
 grep -q "Tidewake Test Publisher" verify.log || fail "not signed by our certificate"
-[ -z "$(ls -A | grep -F 'tidewake.exe.signed.')" ] || fail "a temporary file was left behind"
+compgen -G 'tidewake.exe.signed.*' >/dev/null && fail "a temporary file was left behind"
 
 # One byte of the code changed after signing: the digest no longer matches.
 cp tidewake.exe tampered.exe
 offset=$(( $(stat -c %s tampered.exe) / 2 ))
 byte=$(od -An -tu1 -j "$offset" -N1 tampered.exe | tr -d ' ')
-printf "$(printf '\\%03o' $(( byte ^ 0xff )))" |
+printf '%b' "\\$(printf '%03o' $(( byte ^ 0xff )))" |
   dd of=tampered.exe bs=1 seek="$offset" conv=notrunc status=none
 osslsigncode verify -CAfile ca.pem -in tampered.exe >tampered.log 2>&1 &&
   { cat tampered.log; fail "a changed byte still verifies"; }
