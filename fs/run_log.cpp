@@ -47,9 +47,9 @@ bool RunLog::Open(const std::string& path, const std::string& previousPath) {
   // Not handed on to the game, which may run on for hours holding a copy ("e": close on exec).
   // Windows starts the game without inherited handles.
 #ifdef _WIN32
-  file_.reset(std::fopen(path.c_str(), "wb"));
+  file_.reset(platform::OpenFile(path, "wb"));
 #else
-  file_.reset(std::fopen(path.c_str(), "wbe"));
+  file_.reset(platform::OpenFile(path, "wbe"));
 #endif
   return file_ != nullptr;
 }

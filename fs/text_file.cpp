@@ -10,7 +10,7 @@
 
 std::string ReadTextFile(const std::string& path) {
   if (!platform::PathExists(path)) return {};
-  FilePtr file(std::fopen(path.c_str(), "rb"));
+  FilePtr file(platform::OpenFile(path, "rb"));
   if (!file) return {};
   std::string raw;
   char buffer[65536];

@@ -34,6 +34,17 @@ constexpr char kForeignSeparator = platform::kPathSeparator == '/' ? '\\' : '/';
 
 void Log(const std::string& line) { platform::Diagnostic("%s\n", line.c_str()); }
 
+// minizip's stdio calls, but the package opened by the platform: a path past MAX_PATH opens too.
+zlib_filefunc64_def PackageFileCalls() {
+  zlib_filefunc64_def calls{};
+  fill_fopen64_filefunc(&calls);
+  calls.zopen64_file = [](voidpf, const void* path, int mode) -> voidpf {
+    if ((mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ) return nullptr;
+    return platform::OpenFile(static_cast<const char*>(path), "rb");
+  };
+  return calls;
+}
+
 std::string WithPlatformSeparators(std::string text) {
   for (char& c : text) {
     if (c == kForeignSeparator) c = platform::kPathSeparator;
@@ -117,7 +128,8 @@ class Extraction {
     if (!MakeOneDirectory(root_)) {
       return Fail("create directory fail: " + destination_, 0, false);
     }
-    archive_.reset(unzOpen64(zipPath_.c_str()));
+    zlib_filefunc64_def calls = PackageFileCalls();
+    archive_.reset(unzOpen2_64(zipPath_.c_str(), &calls));
     if (archive_ == nullptr && IsEmptyZipArchive(zipPath_)) return SucceedEmpty();
     unz_global_info64 global{};
     if (archive_ == nullptr || unzGetGlobalInfo64(Archive(), &global) != UNZ_OK) {

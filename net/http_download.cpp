@@ -7,6 +7,7 @@
 #include "net/http_util.h"
 #include "platform/diagnostics.h"
 #include "platform/file_seek.h"
+#include "platform/files.h"
 
 using namespace net_detail;
 
@@ -29,7 +30,7 @@ long PerformAndReadStatus(CURL* curl, CURLcode& code) {
 }  // namespace
 
 void HttpUtil::DownloadFile(const DownloadTask& task) {
-  FilePtr file(std::fopen(task.localPath.c_str(), task.resumeOffset != 0 ? "ab+" : "wb"));
+  FilePtr file(platform::OpenFile(task.localPath, task.resumeOffset != 0 ? "ab+" : "wb"));
   if (file == nullptr) {
     Report(task, "fail", "can not open local file " + task.localPath, 0, 0);
     return;

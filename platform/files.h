@@ -6,6 +6,7 @@
 // documents and archives use platform/utf8_files.h instead.
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
@@ -59,8 +60,12 @@ bool RemoveEmptyDirectory(const std::string& path);
 // it is set for everyone who may read the file; elsewhere nothing happens.
 void MarkExecutable(const std::string& path);
 
-// GetCurrentDirectoryA.
+// GetCurrentDirectory, whatever its length.
 std::string WorkingDirectory();
+
+// fopen(path, mode) for a narrow path; on Windows through the wide call in its long form, so
+// paths past MAX_PATH open too.
+std::FILE* OpenFile(const std::string& path, const char* mode);
 
 // The code of the last failed call on this thread (GetLastError, errno), for log lines.
 int LastErrorCode();

@@ -93,6 +93,10 @@ std::string WorkingDirectory() {
   return buffer;
 }
 
+std::FILE* OpenFile(const std::string& path, const char* mode) {
+  return std::fopen(path.c_str(), mode);
+}
+
 int LastErrorCode() { return errno; }
 
 void InputFile::Closer::operator()(void* handle) const { ::close(DescriptorOf(handle)); }

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "platform/disk.h"
+#include "platform/win32/long_path.h"
 #include "platform/win32/wide_text.h"
 
 namespace platform {
@@ -9,7 +10,8 @@ namespace platform {
 std::optional<uint64_t> FreeDiskBytes(const std::string& path) {
   // The wide call: the volume of a path in any code page, and sizes past 4 GiB.
   ULARGE_INTEGER available{};
-  if (!::GetDiskFreeSpaceExW(AnsiToWide(path).c_str(), &available, nullptr, nullptr)) {
+  if (!::GetDiskFreeSpaceExW(LongPathForm(AnsiToWide(path)).c_str(), &available, nullptr,
+                             nullptr)) {
     return std::nullopt;
   }
   return static_cast<uint64_t>(available.QuadPart);

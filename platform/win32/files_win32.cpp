@@ -9,6 +9,7 @@
 #include "platform/files.h"
 #include "platform/utf8_files.h"
 #include "platform/win32/file_time.h"
+#include "platform/win32/long_path.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_text.h"
 
@@ -19,12 +20,12 @@ std::wstring Utf8ToWide(std::string_view path) { return ToWide(CP_UTF8, path); }
 
 uint32_t AttributesOf(const std::wstring& path) {
   if (path.empty()) return kInvalidFileAttributes;
-  return ::GetFileAttributesW(path.c_str());
+  return ::GetFileAttributesW(LongPathForm(path).c_str());
 }
 
 uint64_t SizeOf(const std::wstring& path) {
-  const UniqueFileHandle file(::CreateFileW(path.c_str(), FILE_READ_EA, FILE_SHARE_READ, nullptr,
-                                            OPEN_EXISTING, 0, nullptr));
+  const UniqueFileHandle file(::CreateFileW(LongPathForm(path).c_str(), FILE_READ_EA,
+                                            FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   if (!file) return 0;
   DWORD high = 0;
   const DWORD low = ::GetFileSize(file.get(), &high);
@@ -42,14 +43,15 @@ bool IsLinkEntry(const WIN32_FIND_DATAW& found) {
 bool IsLinkAt(const std::wstring& path) {
   if (path.empty() || path.find_first_of(L"*?") != std::wstring::npos) return false;
   WIN32_FIND_DATAW found{};
-  const UniqueFindHandle search(::FindFirstFileW(path.c_str(), &found));
+  const UniqueFindHandle search(::FindFirstFileW(LongPathForm(path).c_str(), &found));
   if (!search) return false;
   return IsLinkEntry(found);
 }
 
 // The names are handed back in the code page of the caller's path form.
-std::vector<DirEntry> ListWide(std::wstring pattern, UINT nameCodePage) {
+std::vector<DirEntry> ListWide(const std::wstring& dir, UINT nameCodePage) {
   std::vector<DirEntry> entries;
+  std::wstring pattern = LongPathForm(dir);
   if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') pattern += L'\\';
   pattern += L'*';
   WIN32_FIND_DATAW found{};
@@ -68,13 +70,17 @@ MakeDirResult MakeDirectoryAt(const std::wstring& path) {
   attributes.lpSecurityDescriptor = nullptr;
   attributes.bInheritHandle = FALSE;
   if (path.empty()) return MakeDirResult::Failed;
-  if (::CreateDirectoryW(path.c_str(), &attributes)) return MakeDirResult::Created;
+  if (::CreateDirectoryW(LongPathForm(path).c_str(), &attributes)) return MakeDirResult::Created;
   return ::GetLastError() == ERROR_ALREADY_EXISTS ? MakeDirResult::AlreadyExists
                                                   : MakeDirResult::Failed;
 }
 
-bool RemoveFileAt(const std::wstring& path) { return ::DeleteFileW(path.c_str()) != 0; }
-bool RemoveDirectoryAt(const std::wstring& path) { return ::RemoveDirectoryW(path.c_str()) != 0; }
+bool RemoveFileAt(const std::wstring& path) {
+  return ::DeleteFileW(LongPathForm(path).c_str()) != 0;
+}
+bool RemoveDirectoryAt(const std::wstring& path) {
+  return ::RemoveDirectoryW(LongPathForm(path).c_str()) != 0;
+}
 
 }  // namespace
 
@@ -84,7 +90,8 @@ uint64_t FileSize(const std::string& path) { return SizeOf(AnsiToWide(path)); }
 
 std::optional<int64_t> LastWriteTimeMs(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+  const std::wstring wide = LongPathForm(AnsiToWide(path));
+  if (!::GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
   return FileTimeToUnixMs(data.ftLastWriteTime);
 }
 
@@ -104,10 +111,18 @@ bool RemoveEmptyDirectory(const std::string& path) { return RemoveDirectoryAt(An
 void MarkExecutable(const std::string&) {}
 
 std::string WorkingDirectory() {
-  char buffer[MAX_PATH + 1];
-  const DWORD length = ::GetCurrentDirectoryA(sizeof buffer, buffer);
-  if (length == 0 || length >= sizeof buffer) return {};
-  return std::string(buffer, length);
+  // Past MAX_PATH where the system allows it: the length asked first.
+  const DWORD needed = ::GetCurrentDirectoryW(0, nullptr);
+  if (needed == 0) return {};
+  std::wstring wide(needed, L'\0');
+  const DWORD length = ::GetCurrentDirectoryW(needed, wide.data());
+  if (length == 0 || length >= needed) return {};
+  wide.resize(length);
+  return WideToAnsi(wide.c_str());
+}
+
+std::FILE* OpenFile(const std::string& path, const char* mode) {
+  return ::_wfopen(LongPathForm(AnsiToWide(path)).c_str(), AnsiToWide(mode).c_str());
 }
 
 int LastErrorCode() { return static_cast<int>(::GetLastError()); }
@@ -116,8 +131,9 @@ void InputFile::Closer::operator()(void* handle) const { ::CloseHandle(handle); 
 
 bool InputFile::Open(const std::string& path) {
   Close();
-  UniqueFileHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  UniqueFileHandle file(::CreateFileW(LongPathForm(AnsiToWide(path)).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file) return false;
   handle_.reset(file.release());
   return true;
@@ -149,7 +165,7 @@ bool RemoveFile(const std::string& path) { return RemoveFileAt(Utf8ToWide(path))
 bool RemoveEmptyDirectory(const std::string& path) { return RemoveDirectoryAt(Utf8ToWide(path)); }
 void MarkExecutable(const std::string&) {}
 std::FILE* OpenForWriting(const std::string& path) {
-  return ::_wfopen(Utf8ToWide(path).c_str(), L"wb");
+  return ::_wfopen(LongPathForm(Utf8ToWide(path)).c_str(), L"wb");
 }
 
 }  // namespace utf8

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "platform/replace_file.h"
+#include "platform/win32/long_path.h"
 
 namespace platform {
 namespace {
@@ -18,8 +19,8 @@ std::wstring AnsiToWide(const std::string& text) {
 }  // namespace
 
 bool WriteFileToDisk(const std::string& path, const std::string& bytes) {
-  const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE file = ::CreateFileW(LongPathForm(AnsiToWide(path)).c_str(), GENERIC_WRITE, 0,
+                                    nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   bool ok = true;
   for (size_t done = 0; ok && done < bytes.size();) {
@@ -37,7 +38,7 @@ bool ReplaceByRename(const std::string& source, const std::string& target) {
   const std::wstring from = AnsiToWide(source);
   const std::wstring to = AnsiToWide(target);
   if (from.empty() || to.empty()) return false;
-  return ::MoveFileExW(from.c_str(), to.c_str(),
+  return ::MoveFileExW(LongPathForm(from).c_str(), LongPathForm(to).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 

@@ -1,15 +1,18 @@
 // The road on players' machines as they are: a double click that starts two copies at once, a
-// package whose file names the system's code page lacks, a proxy set in the system's settings.
+// package whose file names the system's code page lacks, a proxy set in the system's settings, a
+// game installed so deep in folders that its paths pass MAX_PATH.
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include "core/strings.h"
 #include "platform/files.h"
 #include "tests/support/connect_proxy.h"
 #include "tests/support/launcher_road_fixture.h"
@@ -151,6 +154,39 @@ TEST_P(PlayersMachinesTest, ProxyInTheSystemSettingsCarriesTheWholeRoad) {
   for (const std::string& tunnel : proxy.Tunnels()) {
     EXPECT_EQ(tunnel, "localhost:" + std::to_string(LauncherTestPort()));
   }
+}
+
+TEST_P(PlayersMachinesTest, GameDeepInFoldersInstallsAndStartsPastMaxPath) {
+  if (!OnWindows()) GTEST_SKIP() << "Linux's paths reach PATH_MAX (4096), far past these";
+  // The working directory as Windows names it: 231 characters, so the game's own folder and
+  // program stay below MAX_PATH (an ordinary game must be able to start there), while the package
+  // ("...\Marlwood77301\game_1_0_0.zip", 260), the cached fileInfo (261) and the game's data
+  // (past 300) do not.
+  std::string deep = dir();
+  for (int level = 0; deep.size() + 2 < 231; ++level) {
+    deep += "/folder" + std::to_string(level) + "_" + std::string(40, 'd');
+  }
+  deep.resize(229);
+  if (deep.back() == '/') deep.back() = 'd';
+  ASSERT_TRUE(std::filesystem::create_directories(deep));
+  const std::string data =
+      "data/" + std::string(40, 'a') + "/" + std::string(40, 'b') + "/deep.txt";
+  const GamePackage package = Package("1.0.0", 64 * 1024, 1 << 20, {{data, "deep\n"}});
+  Publish(server_, package);
+
+  LauncherProcess launcher(deep, {"deep"}, Options("cancel"));
+  const LauncherOutcome outcome = launcher.Wait(60s);
+  EXPECT_EQ(outcome.exitCode, 0);
+  EXPECT_EQ(outcome.err.find("caption="), std::string::npos) << outcome.err;
+  const std::string game = deep + "/Kelpstone";
+  EXPECT_GT(game.size() + 2 + 1 + data.size(), 300u);
+  EXPECT_EQ(ReadFile(game + "/" + data), "deep\n");
+  EXPECT_FALSE(platform::PathExists(deep + "/Marlwood77301"));
+  EXPECT_NE(ReadFile(game + "/fileInfo_1_0_0.json").find(package.md5), std::string::npos);
+  ASSERT_TRUE(Eventually([&] { return !ReadFile(game + "/game_received.txt").empty(); }, 5s));
+  std::string received = ReadFile(game + "/game_received.txt");
+  std::erase(received, '\r');
+  EXPECT_EQ(received, "cwd=Z:" + ReplaceAll(game, "/", "\\") + "\nargc=1\narg1=deep\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Linux, PlayersMachinesTest, testing::Values(Platform::Linux),

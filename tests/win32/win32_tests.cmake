@@ -31,3 +31,9 @@ tidewake_project_target(tidewake_message_box_watcher)
 # Holds a file without sharing while the road suite's launcher installs over it.
 add_executable(tidewake_file_holder ${CMAKE_CURRENT_LIST_DIR}/file_holder.cpp)
 tidewake_project_target(tidewake_file_holder)
+
+# The release step: the launcher signed with a certificate of a CA of our own, verified, tampered
+# with, and started under Wine.
+add_test(NAME win32.signing COMMAND ${CMAKE_CURRENT_LIST_DIR}/sign_windows_test.sh
+  $<TARGET_FILE:tidewake> ${PROJECT_SOURCE_DIR}/scripts/sign-windows.sh)
+set_tests_properties(win32.signing PROPERTIES TIMEOUT 120 RESOURCE_LOCK launcher_processes)
