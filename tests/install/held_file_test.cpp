@@ -37,6 +37,7 @@ constexpr auto kWindow = 1000ms;
 void WritePackage() {
   ZipBuilder()
       .AddExecutable("runa3D.exe", "new program")
+      .AddExecutable("CrashReporter.exe", "new reporter")
       .AddDirectory("data/")
       .AddFile("data/readme.txt", "new readme")
       .AddFile("data/after.txt", "new after")
@@ -166,20 +167,21 @@ INSTANTIATE_TEST_SUITE_P(Held, HeldFileTest, testing::ValuesIn(kCases),
 
 class RunningProgramTest : public InTempDir {};
 
-// A game killed a moment ago is still ending: Linux refuses to write the program of a running
-// process (ETXTBSY), as Windows refuses a file a process holds.
+// The game's crash reporter is still ending: Linux refuses to write the program of a running
+// process (ETXTBSY), as Windows refuses a file a process holds. Not the game's own program: suites
+// running beside this one end every process of the game's name.
 TEST_F(RunningProgramTest, ProgramStillRunningIsReplacedOnceItHasEnded) {
   WritePackage();
   std::filesystem::create_directories("Kelpstone");
-  std::filesystem::copy_file("/bin/sleep", "Kelpstone/runa3D.exe");
+  std::filesystem::copy_file("/bin/sleep", "Kelpstone/CrashReporter.exe");
   const pid_t game = ::fork();
   ASSERT_GE(game, 0);
   if (game == 0) {
-    ::execl("Kelpstone/runa3D.exe", "runa3D.exe", "0.5", static_cast<char*>(nullptr));
+    ::execl("Kelpstone/CrashReporter.exe", "CrashReporter.exe", "0.5", static_cast<char*>(nullptr));
     ::_exit(127);
   }
   // Running from the file once the kernel names it as the process's program.
-  const std::string program = std::filesystem::absolute("Kelpstone/runa3D.exe").string();
+  const std::string program = std::filesystem::absolute("Kelpstone/CrashReporter.exe").string();
   const bool running = testing_support::Eventually(
       [&] {
         std::error_code error;
@@ -197,7 +199,7 @@ TEST_F(RunningProgramTest, ProgramStillRunningIsReplacedOnceItHasEnded) {
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   EXPECT_TRUE(installed) << log;
   // Compared as a whole: the old bytes are a program nobody wants printed.
-  EXPECT_TRUE(ReadFile("Kelpstone/runa3D.exe") == "new program");
+  EXPECT_TRUE(ReadFile("Kelpstone/CrashReporter.exe") == "new reporter");
   EXPECT_EQ(ReadFile("Kelpstone/data/after.txt"), "new after");
 }
 
