@@ -1,5 +1,6 @@
 #include "app/launcher_app.h"
 
+#include <algorithm>
 #include <chrono>
 #include <future>
 #include <memory>
@@ -7,6 +8,7 @@
 #include "core/layout.h"
 #include "fs/path_join.h"
 #include "net/worker.h"
+#include "platform/clock.h"
 #include "platform/message_box.h"
 #include "platform/process_exit.h"
 #include "resources/embedded_png.h"
@@ -17,7 +19,19 @@
 
 LauncherApp* theApp = nullptr;
 
-LauncherApp::LauncherApp(void* instanceHandle, platform::WindowSystem& windowSystem)
+namespace {
+
+// The part of the usual fetch delay not yet spent since the program started.
+int RemainingFetchDelayMs(int delayMs, int64_t startedAt) {
+  const int64_t elapsedMs = (platform::PerformanceCounter() - startedAt) * 1000 /
+                            platform::PerformanceFrequency();
+  return static_cast<int>(std::clamp<int64_t>(delayMs - elapsedMs, 0, delayMs));
+}
+
+}  // namespace
+
+LauncherApp::LauncherApp(void* instanceHandle, platform::WindowSystem& windowSystem,
+                         std::optional<int64_t> startedAt)
     : windows(windowSystem), uiThread_(std::this_thread::get_id()) {
   theApp = this;
   instance = instanceHandle;
@@ -44,7 +58,10 @@ LauncherApp::LauncherApp(void* instanceHandle, platform::WindowSystem& windowSys
   speedForm->label->SetVisible(false);
   sizeForm->label->SetVisible(false);
 
-  StartCheck();
+  // Everything the check shows or asks still comes after the window: only its wait began early.
+  StartCheck(startedAt ? std::optional<int>(RemainingFetchDelayMs(
+                             check.fetchSettings.initialDelayMs, *startedAt))
+                       : std::nullopt);
 }
 
 LauncherApp::~LauncherApp() {

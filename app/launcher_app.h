@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,7 +18,11 @@
 class LauncherApp : public SplashScreen {
  public:
   // Creates and centres the main window, builds the splash and starts the check phase.
-  LauncherApp(void* instance, platform::WindowSystem& windows);
+  // startedAt: the PerformanceCounter reading at the program's start, when known. The first
+  // check's fetch delay counts from it: the time the window system takes to come up is spent
+  // inside that delay rather than before it.
+  LauncherApp(void* instance, platform::WindowSystem& windows,
+              std::optional<int64_t> startedAt = std::nullopt);
   ~LauncherApp() override;
 
   // The procedure of the main window and of every form window.
@@ -26,7 +31,8 @@ class LauncherApp : public SplashScreen {
   void OnCloseClicked() override;
 
   // Phase driver. Except for the first StartCheck, these run on the worker that reported.
-  void StartCheck();
+  // firstDelayMs: what is left of the config document's fetch delay (see Check::Run).
+  void StartCheck(std::optional<int> firstDelayMs = std::nullopt);
   void OnCheckResult(const std::string& status, const std::string& zipName,
                      const std::string& zipMd5, int64_t zipBytes, int64_t resumeOffset);
   void OnDownloadEvent(const std::string& zipPath, const std::string& event,

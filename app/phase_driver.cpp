@@ -49,7 +49,7 @@ std::string MissingRoomForPackage(const std::string& zipName, int64_t zipBytes,
 
 }  // namespace
 
-void LauncherApp::StartCheck() {
+void LauncherApp::StartCheck(std::optional<int> firstDelayMs) {
   CreateDir(packageFolderName);
   ShowCheckStarted();
   SetPhase("check");
@@ -61,7 +61,7 @@ void LauncherApp::StartCheck() {
       BringToFront();
       platform::ShowMessageBox(e.what(), "发生错误", platform::kMbSystemModal);
     }
-  });
+  }, firstDelayMs);
 }
 
 void LauncherApp::OnCheckResult(const std::string& status, const std::string& zipName,

@@ -39,8 +39,10 @@ class Check {
   // The signature that came with that text when a key is in force (else empty); cached beside it.
   static std::string lastFileInfoSignature;
 
-  // Starts the check and returns at once.
-  void Run(CheckCallback onResult);
+  // Starts the check and returns at once. firstDelayMs, when given, replaces the fetch delay of
+  // the config document (and its signature): the caller has already spent the rest of it, as the
+  // launch does bringing its window up. Every later document waits fetchSettings.initialDelayMs.
+  void Run(CheckCallback onResult, std::optional<int> firstDelayMs = std::nullopt);
   void OnConfigResult(const CheckCallback& onResult, const std::string& status,
                       const std::string& text);
   // With a trusted key: the config goes on only when its signature verifies and is no older than
@@ -61,7 +63,7 @@ class Check {
   // prompt's Retry.
   void FetchSigned(const std::string& documentPath,
                    std::function<void(const std::string&, const std::string&)> onBoth,
-                   std::function<void()> onRetry);
+                   std::function<void()> onRetry, const FetchSettings& settings);
   void StartVerify(const CheckCallback& onResult, const std::string& status,
                    const std::string& text);
   void VerifyPackage(const std::string& fileInfoText, const CheckCallback& onResult);

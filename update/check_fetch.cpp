@@ -97,7 +97,7 @@ std::vector<std::string> Check::MakeUrls(const std::string& relativePath) {
   return urls;
 }
 
-void Check::Run(CheckCallback onResult) {
+void Check::Run(CheckCallback onResult, std::optional<int> firstDelayMs) {
   const std::optional<minisign::PublicKey> key = TrustedPublicKey();
   if (platform::PathExists(localFileInfoName)) {
     if (!key) {
@@ -124,13 +124,15 @@ void Check::Run(CheckCallback onResult) {
     return;
   }
   const std::string configPath = packageFolderName + "/config.json";
+  FetchSettings settings = fetchSettings;
+  if (firstDelayMs) settings.initialDelayMs = *firstDelayMs;
   if (key) {
     FetchSigned(
         configPath,
         [this, onResult, configPath](const std::string& text, const std::string& signature) {
           AcceptConfig(onResult, DocumentFileName(configPath), text, signature);
         },
-        [this, onResult] { Run(onResult); });
+        [this, onResult] { Run(onResult); }, settings);
     return;
   }
   const std::string path = configPath + "?rand=" + std::to_string(RandomQueryNumber());
@@ -139,7 +141,7 @@ void Check::Run(CheckCallback onResult) {
       [this, onResult](const std::string& status, const std::string& text) {
         OnConfigResult(onResult, status, text);
       },
-      fetchSettings);
+      settings);
 }
 
 void Check::OnConfigResult(const CheckCallback& onResult, const std::string& status,
@@ -154,7 +156,7 @@ void Check::OnConfigResult(const CheckCallback& onResult, const std::string& sta
 
 void Check::FetchSigned(const std::string& documentPath,
                         std::function<void(const std::string&, const std::string&)> onBoth,
-                        std::function<void()> onRetry) {
+                        std::function<void()> onRetry, const FetchSettings& settings) {
   auto pair = std::make_shared<SignedFetch>();
   // Runs on the thread of the outcome that completes the pair or ends it.
   const auto arrived = [pair, onBoth, onRetry](bool isSignature, const std::string& status,
@@ -181,13 +183,13 @@ void Check::FetchSigned(const std::string& documentPath,
                [arrived](const std::string& status, const std::string& text) {
                  arrived(false, status, text);
                },
-               fetchSettings);
+               settings);
   FetchFromAny(
       MakeUrls(documentPath + kSignatureSuffix + "?rand=" + std::to_string(RandomQueryNumber())),
       [arrived](const std::string& status, const std::string& text) {
         arrived(true, status, text);
       },
-      EndingOnNotFound(fetchSettings));
+      EndingOnNotFound(settings));
 }
 
 void Check::AcceptConfig(const CheckCallback& onResult, const std::string& fileName,
@@ -244,7 +246,7 @@ void Check::LoadFileInfo(const CheckCallback& onResult, const std::string& confi
         [this, onResult, path](const std::string& text, const std::string& signature) {
           AcceptFileInfo(onResult, path, text, signature);
         },
-        [this, onResult, configText] { LoadFileInfo(onResult, configText); });
+        [this, onResult, configText] { LoadFileInfo(onResult, configText); }, fetchSettings);
     return;
   }
   FetchFromAny(

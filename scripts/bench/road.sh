@@ -4,12 +4,13 @@
 #     target: at most 50 ms beyond it. "Game started" is seen when the sample game has written
 #     its file; the time the game itself needs for that (the same game started directly, with
 #     the same harness) is taken off, so what remains is the launcher's own share. Measured
-#     without a display, and with one (Xvfb, GTK) when Xvfb is installed.
+#     without a display, and with one (Xvfb, GTK) when Xvfb is installed; the same target for
+#     both, since the window system comes up while the delay runs.
 #  2. a whole update of a large package (default 512 MiB), against `curl -o` + `md5sum` +
 #     `unzip -o` of the same package chained by hand; target: at most 1.0 x the chain plus the
 #     launcher's fixed waits: a fresh install fetches two documents (config and fileInfo), each
 #     after its own 500 ms delay, and lets the package settle 900 ms.
-#   scripts/bench.sh road [RUNS] [PACKAGE_MIB]
+#   scripts/bench.sh road [RUNS] [PACKAGE_MIB]     (ROAD_BENCH_PORT: the server's port, 48482)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root="$(pwd)"
@@ -17,7 +18,7 @@ source scripts/lib/loopback_server.sh
 source scripts/lib/xvfb.sh
 runs="${1:-5}"
 package_mib="${2:-512}"
-port=48482
+port="${ROAD_BENCH_PORT:-48482}"
 work="$root/build/bench-road"
 build="$root/build/bench-road-launcher"
 
@@ -82,7 +83,7 @@ printf 'beyond the 0.5 s fetch delay, without a display: %.0f ms (target <= 50)\
   "$(echo "($noupdate - $game - 0.5) * 1000" | bc -l)"
 if [ "${#display_times[@]}" -gt 0 ]; then
   shown=$(printf '%s\n' "${display_times[@]}" | median)
-  printf 'beyond the 0.5 s fetch delay, with a display (Xvfb, GTK): %.0f ms\n' \
+  printf 'beyond the 0.5 s fetch delay, with a display (Xvfb, GTK): %.0f ms (target <= 50)\n' \
     "$(echo "($shown - $game - 0.5) * 1000" | bc -l)"
 fi
 printf 'whole update: launcher %.2f s, curl+md5sum+unzip %.2f s (medians)\n' "$update" "$chain"

@@ -21,7 +21,7 @@ int sequence = 0;
 LauncherProcess::LauncherProcess(const std::string& workingDirectory,
                                  const std::vector<std::string>& arguments,
                                  const std::string& dialogAnswers)
-    : LauncherProcess(workingDirectory, arguments, LaunchOptions{dialogAnswers, std::nullopt, ""}) {}
+    : LauncherProcess(workingDirectory, arguments, LaunchOptions{dialogAnswers, std::nullopt, "", "", {}}) {}
 
 LauncherProcess::LauncherProcess(const std::string& workingDirectory,
                                  const std::vector<std::string>& arguments,
@@ -63,6 +63,8 @@ LauncherProcess::LauncherProcess(const std::string& workingDirectory,
     if (::chdir(workingDirectory.c_str()) != 0) ::_exit(126);
     ::unsetenv("DISPLAY");
     ::unsetenv("WAYLAND_DISPLAY");
+    if (!options.display.empty()) ::setenv("DISPLAY", options.display.c_str(), 1);
+    for (const auto& [name, value] : options.environment) ::setenv(name.c_str(), value.c_str(), 1);
     ::setenv("TIDEWAKE_DIALOG_ANSWERS", options.dialogAnswers.c_str(), 1);
     // The single-instance lock lives in the runtime folder: launchers started in one working
     // directory meet each other, and none from another suite running on the machine.

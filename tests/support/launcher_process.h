@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/wine_box_answerer.h"
@@ -33,6 +34,10 @@ struct LaunchOptions {
   std::optional<WineSetup> wine;  // set: the Windows launcher under Wine
   // Another build of the launcher (for the platform of the run); empty: the suite's own.
   std::string executable;
+  // The Linux launcher: the X display it shows its window on (empty: none, so headless), and
+  // variables of its own for the process.
+  std::string display;
+  std::vector<std::pair<std::string, std::string>> environment;
 };
 
 class LauncherProcess {

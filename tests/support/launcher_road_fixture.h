@@ -53,7 +53,7 @@ class LauncherRoadFixture : public InTempDir {
   }
 
   LaunchOptions Options(const std::string& answers = "") const {
-    return {answers, wine_, executable_};
+    return {answers, wine_, executable_, "", {}};
   }
 
   LauncherOutcome Run(const std::vector<std::string>& arguments, const std::string& answers = "",
