@@ -13,7 +13,21 @@ FakeMessageBox::FakeMessageBox() : defaultAnswer_(platform::kIdOk) {
       });
 }
 
-FakeMessageBox::~FakeMessageBox() { platform::SetMessageBoxHandler(nullptr); }
+FakeMessageBox::~FakeMessageBox() {
+  ReleaseBoxes();
+  platform::SetMessageBoxHandler(nullptr);
+}
+
+void FakeMessageBox::HoldBoxes() {
+  std::lock_guard lock(mutex_);
+  held_ = true;
+}
+
+void FakeMessageBox::ReleaseBoxes() {
+  std::lock_guard lock(mutex_);
+  held_ = false;
+  changed_.notify_all();
+}
 
 void FakeMessageBox::QueueAnswer(int answer) {
   std::lock_guard lock(mutex_);
@@ -37,9 +51,10 @@ bool FakeMessageBox::WaitForBoxes(size_t count, int timeoutMs) const {
 }
 
 int FakeMessageBox::Answer(const std::string& text, const std::string& caption, unsigned flags) {
-  std::lock_guard lock(mutex_);
+  std::unique_lock lock(mutex_);
   shown_.push_back({text, caption, flags});
   changed_.notify_all();
+  changed_.wait(lock, [this] { return !held_; });
   if (answers_.empty()) return defaultAnswer_;
   const int answer = answers_.front();
   answers_.pop_front();

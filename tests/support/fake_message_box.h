@@ -25,6 +25,11 @@ class FakeMessageBox {
   void QueueAnswer(int answer);
   void SetDefaultAnswer(int answer);
 
+  // Boxes stay open (their worker blocked) from HoldBoxes until ReleaseBoxes, as a player who has
+  // not answered yet: a test changes what the server says before the answer is acted on.
+  void HoldBoxes();
+  void ReleaseBoxes();
+
   std::vector<ShownBox> Shown() const;
   // Waits until at least count boxes were shown; false after the timeout.
   bool WaitForBoxes(size_t count, int timeoutMs) const;
@@ -36,6 +41,7 @@ class FakeMessageBox {
   mutable std::condition_variable changed_;
   std::deque<int> answers_;
   int defaultAnswer_;
+  bool held_ = false;
   std::vector<ShownBox> shown_;
 };
 

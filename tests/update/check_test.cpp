@@ -432,6 +432,7 @@ TEST_F(CheckTest, DocumentRequestsFromFreshThreadsCarryDifferentNumbers) {
 TEST_F(CheckTest, TimeOutPromptRetryRunsTheStepAgain) {
   requester_.SetFallback({"error", "down", 0});
   boxes_.QueueAnswer(platform::kIdRetry);
+  boxes_.HoldBoxes();
   bool shownClose = false;
   SetShowCloseButtonHook([&] { shownClose = true; });
 
@@ -443,6 +444,7 @@ TEST_F(CheckTest, TimeOutPromptRetryRunsTheStepAgain) {
   // After the retry the server is back.
   ServeConfig(R"({"lastVersion":"1.0.0"})");
   ServeFileInfo("1_0_0", FileInfo("Marlwood77301/game_1_0_0.zip", kMd5, 8000));
+  boxes_.ReleaseBoxes();
   ASSERT_EQ(future.wait_for(5s), std::future_status::ready);
   EXPECT_EQ(future.get().status, "needUpdate");
   SetShowCloseButtonHook(nullptr);

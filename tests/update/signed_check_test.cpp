@@ -316,13 +316,16 @@ TEST_F(SignedCheckTest, SignatureTimeOutAsksAndRetryFetchesThePairAgain) {
   Serve(release);
   requester_.Serve(Url("Marlwood77301/config.json.minisig"), {"hang", "", 0});
   boxes_.QueueAnswer(platform::kIdRetry);
+  boxes_.HoldBoxes();
 
   auto verdict = std::make_shared<std::promise<Verdict>>();
   auto future = verdict->get_future();
   check_.Run([verdict](const std::string& status, const std::string& first, const std::string&,
                        int64_t, int64_t) { verdict->set_value({status, first}); });
   ASSERT_TRUE(boxes_.WaitForBoxes(1, 5000));
+  // Retry is pressed only once the signature is back, so the second pair finds it.
   Serve("config.json.minisig", release.configSignature);
+  boxes_.ReleaseBoxes();
   ASSERT_EQ(future.wait_for(5s), std::future_status::ready);
   EXPECT_EQ(future.get().status, "needUpdate");
   EXPECT_EQ(boxes_.Shown()[0].text, "请求超时，点击重试？");
