@@ -100,8 +100,9 @@ TEST(FetchFromAny, FailingAttemptsAreRetriedEachCycleUntilTheBudgetRunsOut) {
   ASSERT_EQ(heard.size(), 1u);  // "error" attempts are not forwarded
   EXPECT_EQ(heard[0].status, "allTimeout");
   EXPECT_EQ(heard[0].text, "urls invalid");
-  // One attempt per cycle at most: 21 cycles (elapsed 0..200) with answers that come at once.
-  EXPECT_GE(requester.Requested().size(), 10u);
+  // One attempt per cycle at most: 21 cycles (elapsed 0..200) with answers that come at once. A
+  // loaded machine oversleeps cycles, so only "more than a couple" is certain below.
+  EXPECT_GE(requester.Requested().size(), 3u);
   EXPECT_LE(requester.Requested().size(), 21u);
 }
 
