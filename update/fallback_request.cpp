@@ -3,6 +3,7 @@
 #include <atomic>
 #include <exception>
 #include <memory>
+#include <mutex>
 
 #include "net/worker.h"
 #include "platform/clock.h"
@@ -19,8 +20,20 @@ struct FetchState {
   // Set by the first outcome that ends the fetch ("succ" or "allTimeout"): the other one, and
   // any attempt that reports later, is dropped.
   std::atomic<bool> done{false};
+  // Held while the handler runs: an attempt's late report that passed the done test could
+  // otherwise still be running the handler after the ending outcome has been delivered, when
+  // the caller may already have moved on.
+  std::mutex reporting;
   FetchHandler handler;
 };
+
+// Hands one outcome to the handler unless the fetch has ended; ending marks it ended.
+void Report(FetchState& state, const std::string& status, const std::string& text, bool ends) {
+  std::lock_guard lock(state.reporting);
+  if (state.done.load()) return;
+  if (ends) state.done = true;
+  state.handler(status, text);
+}
 
 struct FetchJob {
   FallbackRequest request;
@@ -33,12 +46,11 @@ void AttemptFinished(const std::shared_ptr<FetchState>& state, const std::string
   if (event == "trans") return;
   state->inFlight = 0;
   if (event == "succ") {
-    if (state->done.exchange(true)) return;
-    state->handler("succ", message);
+    Report(*state, "succ", message, true);
   } else if (event == "fail") {
-    state->handler("fail", message);
+    Report(*state, "fail", message, false);
   } else if (event == "timeout") {
-    state->handler("onTimeout", message);
+    Report(*state, "onTimeout", message, false);
   }
 }
 
@@ -64,7 +76,7 @@ void RunFetch(FetchJob& job) {
     }
     if (state->done.load()) return;
     if (elapsed > request.budgetMs) {
-      if (!state->done.exchange(true)) state->handler("allTimeout", "urls invalid");
+      Report(*state, "allTimeout", "urls invalid", true);
       return;
     }
     if (state->inFlight.load() != 0) continue;
