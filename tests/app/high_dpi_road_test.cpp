@@ -77,16 +77,15 @@ TEST_P(HighDpiRoadTest, SplashAt144DpiIsDrawnAtTheScreensDensityAndItsCloseButto
 
   // Artwork: every flat region of the composition shows on screen in its colour, at its scaled
   // place. The screen may need a few frames after the prompt.
-  std::vector<ArtworkArea> areas = ArtworkAreas(kScale);
   TempDir shots;
   platform::PixelBuffer screen;
+  std::vector<ArtworkArea> areas;
   const auto deadline = std::chrono::steady_clock::now() + 15s;
   do {
     screen = ScreenshotOfRoot(shots.path());
     ASSERT_EQ(screen.width, kScreenWidth);
-  } while (!MatchArtwork(screen, splash->x, splash->y, expected, closeButtonAlone, kScale, box, 12,
-                         areas) &&
-           std::chrono::steady_clock::now() < deadline);
+    areas = MatchArtwork(screen, splash->x, splash->y, expected, closeButtonAlone, kScale, box, 12);
+  } while (!AllMatched(areas) && std::chrono::steady_clock::now() < deadline);
   for (const ArtworkArea& area : areas) {
     EXPECT_GT(area.compared, 40) << area.name;
     EXPECT_GE(area.same, area.compared * 97 / 100) << area.name << ": " << area.same << " of "

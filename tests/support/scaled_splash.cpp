@@ -89,31 +89,24 @@ platform::PixelBuffer ComposeScaledSplash(float scale, bool withNotices, bool wi
   return pixels;
 }
 
-std::vector<ArtworkArea> ArtworkAreas(float scale) {
+std::vector<ArtworkArea> MatchArtwork(const platform::PixelBuffer& screen, int left, int top,
+                                      const platform::PixelBuffer& expected,
+                                      const platform::PixelBuffer& overlays, float scale,
+                                      const ScreenRectangle& covered, int tolerance) {
   const auto s = [scale](double v) { return Scaled(v, scale); };
-  return {{"background", {0, 0, s(1110), s(492)}},
-          {"logo", {s(151), s(51), s(153), s(86)}},
-          {"banner", {s(180), s(170), s(261), s(123)}},
-          {"close button", {s(1027), s(44), s(49), s(49)}}};
-}
-
-bool MatchArtwork(const platform::PixelBuffer& screen, int left, int top,
-                  const platform::PixelBuffer& expected, const platform::PixelBuffer& overlays,
-                  float scale, const ScreenRectangle& covered, int tolerance,
-                  std::vector<ArtworkArea>& areas) {
+  std::vector<ArtworkArea> areas{{"background", {0, 0, s(1110), s(492)}},
+                                 {"logo", {s(151), s(51), s(153), s(86)}},
+                                 {"banner", {s(180), s(170), s(261), s(123)}},
+                                 {"close button", {s(1027), s(44), s(49), s(49)}}};
   // The labels' rows, from the status line to below the second advisory line.
-  const ScreenRectangle textRows{Scaled(380, scale), Scaled(380, scale),
-                                 Scaled(1110, scale) - Scaled(380, scale),
-                                 Scaled(480, scale) - Scaled(380, scale)};
-  for (ArtworkArea& area : areas) area.compared = area.same = 0;
+  const ScreenRectangle textRows{s(380), s(380), s(1110) - s(380), s(480) - s(380)};
   for (int y = 0; y < expected.height; y += 3) {
     for (int x = 0; x < expected.width; x += 3) {
       const int sx = left + x, sy = top + y;
       if (Inside(x, y, textRows) || Inside(sx, sy, covered)) continue;
       if (sx < 0 || sy < 0 || sx >= screen.width || sy >= screen.height) continue;
       const uint32_t overlayAlpha = overlays.At(x, y) >> 24;
-      if (overlayAlpha != 0 && overlayAlpha != 255) continue;
-      if (!Flat(expected, x, y, 2)) continue;
+      if ((overlayAlpha != 0 && overlayAlpha != 255) || !Flat(expected, x, y, 2)) continue;
       const bool same = ChannelDistance(screen.At(sx, sy), expected.At(x, y)) <= tolerance;
       for (ArtworkArea& area : areas) {
         if (!Inside(x, y, area.rect)) continue;
@@ -122,9 +115,14 @@ bool MatchArtwork(const platform::PixelBuffer& screen, int left, int top,
       }
     }
   }
-  bool all = true;
-  for (const ArtworkArea& area : areas) all = all && area.compared > 0 && area.same >= area.compared * 97 / 100;
-  return all;
+  return areas;
+}
+
+bool AllMatched(const std::vector<ArtworkArea>& areas) {
+  for (const ArtworkArea& area : areas) {
+    if (area.compared == 0 || area.same < area.compared * 97 / 100) return false;
+  }
+  return true;
 }
 
 platform::PixelBuffer ScreenshotOfRoot(const std::string& folder) {

@@ -17,7 +17,7 @@ namespace testing_support {
 // window's artwork as asked (without either, the close button alone).
 platform::PixelBuffer ComposeScaledSplash(float scale, bool withNotices, bool withArtwork = true);
 
-// Pixels on screen that differ from the composition by at most `tolerance` in every channel.
+// How many points of an area of the artwork were compared, and how many matched.
 struct ArtworkArea {
   std::string name;
   ScreenRectangle rect;  // in the window, device pixels
@@ -25,19 +25,18 @@ struct ArtworkArea {
   int same = 0;
 };
 
-// The splash's artwork areas at the scale: the whole background, the logo, the banner and the
-// close button.
-std::vector<ArtworkArea> ArtworkAreas(float scale);
-
 // Compares every third point of the composition that lies in a flat, opaque region with the
-// screen at the window's place (left, top), leaving out the rows of text (whose fonts may differ),
-// what lies under `covered` (screen coordinates), and the points where the overlays (their
-// composition alone) are partly transparent: Wine lays such pixels of a layered window over
-// black, not over the window beneath. True when each area matched at 97 % of its points or more.
-bool MatchArtwork(const platform::PixelBuffer& screen, int left, int top,
-                  const platform::PixelBuffer& expected, const platform::PixelBuffer& overlays,
-                  float scale, const ScreenRectangle& covered, int tolerance,
-                  std::vector<ArtworkArea>& areas);
+// screen at the window's place (left, top), for the whole background, the logo, the banner and
+// the close button. Left out: the rows of text (whose fonts may differ), what lies under
+// `covered` (screen coordinates), and the points where the overlays (their composition alone)
+// are partly transparent: Wine lays such pixels of a layered window over black, not over the
+// window beneath.
+std::vector<ArtworkArea> MatchArtwork(const platform::PixelBuffer& screen, int left, int top,
+                                      const platform::PixelBuffer& expected,
+                                      const platform::PixelBuffer& overlays, float scale,
+                                      const ScreenRectangle& covered, int tolerance);
+// Each area had points to compare, and 97 % of them or more matched.
+bool AllMatched(const std::vector<ArtworkArea>& areas);
 
 // The largest difference of the three colour channels.
 int ChannelDistance(uint32_t a, uint32_t b);
