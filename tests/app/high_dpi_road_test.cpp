@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <algorithm>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -45,11 +45,11 @@ TEST_P(HighDpiRoadTest, SplashAt144DpiIsDrawnAtTheScreensDensityAndItsCloseButto
   XvfbDisplay display(kScreenWidth, kScreenHeight);
   ASSERT_TRUE(display.started());
   SetWineVariable("WINEPREFIX", prefix);
-  ASSERT_EQ(RunUnderWine(*wine_, "cmd", {"/c", "exit"}, 120s), 0);
   struct StopWineServer {
     std::string prefix;
     ~StopWineServer() { RunTool({"env", "WINEPREFIX=" + prefix, "wineserver", "-k"}, 30s); }
   } stopWineServer{prefix};
+  ASSERT_EQ(RunUnderWine(*wine_, "cmd", {"/c", "exit"}, 120s), 0);
 
   server_.Stop();
   LauncherProcess launcher(dir(), {}, Options("leave"));
