@@ -14,6 +14,7 @@
 #include "resources/embedded_png.h"
 #include "resources/resource_ids.h"
 #include "ui/click_dispatch.h"
+#include "ui/layout_scale.h"
 #include "ui/painter.h"
 #include "update/timeout_prompt.h"
 
@@ -39,12 +40,17 @@ LauncherApp::LauncherApp(void* instanceHandle, platform::WindowSystem& windowSys
       [this](WindowHandle window, platform::WindowMessage message,
              const platform::MessageParams& params) { WindowProc(window, message, params); });
 
+  // The splash covers the same share of a high-DPI screen, drawn at the screen's own density.
+  SetLayoutScale(windows.ScreenScale());
+  const int32_t deviceWidth = ToDevicePixels(width), deviceHeight = ToDevicePixels(height);
   const EmbeddedBytes icon = FindEmbeddedPng(kIconResource);
-  mainWindow = windows.CreateMainWindow(title, width, height, icon.data, icon.size);
+  mainWindow = windows.CreateMainWindow(title, deviceWidth, deviceHeight, icon.data, icon.size);
   BuildSplash();
 
   const Rect screen = windows.ScreenRect();
-  windows.SetWindowPos(mainWindow, {(screen.width - width) / 2, (screen.height - height) / 2, width, height},
+  windows.SetWindowPos(mainWindow,
+                       {(screen.width - deviceWidth) / 2, (screen.height - deviceHeight) / 2,
+                        deviceWidth, deviceHeight},
                        false);
   for (const std::string& base : baseUrls) packageFolderUrls.push_back(JoinUrl(base, packageFolderName));
 

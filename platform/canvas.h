@@ -50,6 +50,10 @@ class Canvas {
   // style: bit 0 bold, bit 1 italic. A size that is not positive draws nothing.
   virtual void DrawString(std::string_view gbkText, float x, float y, std::string_view gbkFamily,
                           float pixelSize, int32_t style, uint32_t argb) = 0;
+  // Magnifies what is drawn afterwards by the factor (x and y alike, about the origin): text is
+  // laid out at the larger size, images are resampled with a high-quality filter. Never called
+  // at factor 1, which draws as before.
+  virtual void SetScale(float factor) = 0;
 };
 
 // A fully transparent off-screen surface of one window's size.

@@ -6,6 +6,9 @@
 // Backends: GTK 3 (platform/linux) when a display opens, else headless (platform/headless), which
 // composes the same pixels in memory. All calls are for the user-interface thread, except
 // PostWindowMessage and PostTask.
+//
+// Positions and sizes are in device pixels, the screen's own; ScreenScale says how many of them
+// make one pixel of a layout drawn for 96 DPI.
 
 #include <cstdint>
 #include <functional>
@@ -73,6 +76,9 @@ class WindowSystem {
   virtual Rect WindowRect(WindowHandle window) const = 0;
   // The primary screen (GetSystemMetrics SM_CXSCREEN / SM_CYSCREEN).
   virtual Rect ScreenRect() const = 0;
+  // Device pixels per layout pixel on the primary screen, where the splash opens: 1 at 96 DPI,
+  // 1.5 at 144 DPI (Windows, the process being per-monitor DPI aware), the GDK scale on GTK.
+  virtual float ScreenScale() const { return 1; }
   // SetWindowPos: moves and sizes the window; toTop also puts an overlay above all others.
   virtual void SetWindowPos(WindowHandle window, const Rect& rect, bool toTop) = 0;
 
@@ -109,8 +115,8 @@ class WindowSystem {
 // The GTK backend when a display can be opened (argc/argv may be null), else the headless one.
 // Also installs the backend's message boxes (GTK dialogs when there is a display).
 std::unique_ptr<WindowSystem> CreateWindowSystem(int* argc, char*** argv);
-// Always the headless backend.
-std::unique_ptr<WindowSystem> CreateHeadlessWindowSystem();
+// Always the headless backend; screenScale stands for the scale of a high-DPI screen.
+std::unique_ptr<WindowSystem> CreateHeadlessWindowSystem(float screenScale = 1);
 
 // The window system that the drawing code uses (set by the application after creating it).
 void SetCurrentWindowSystem(WindowSystem* windows);

@@ -1,6 +1,8 @@
 #include "ui/click_dispatch.h"
 
-void DispatchClick(int32_t px, int32_t py) {
+#include "ui/layout_scale.h"
+
+void DispatchClick(double px, double py) {
   for (size_t i = drawableList.size(); i-- > 0;) {
     Drawable* drawable = drawableList[i];
     if (!drawable->visible) continue;
@@ -15,8 +17,8 @@ void DispatchClick(int32_t px, int32_t py) {
 void HandleLeftButtonDown(WindowHandle mainWindow, uint32_t keyState, int32_t x, int32_t y) {
   // The position word carries two unsigned 16-bit client coordinates.
   if (keyState == platform::kMkLButton) {
-    DispatchClick(static_cast<int32_t>(static_cast<uint16_t>(x)),
-                  static_cast<int32_t>(static_cast<uint16_t>(y)));
+    const double scale = LayoutScale();
+    DispatchClick(static_cast<uint16_t>(x) / scale, static_cast<uint16_t>(y) / scale);
   }
   platform::CurrentWindowSystem().BeginDrag(mainWindow);
 }

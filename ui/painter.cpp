@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/clock.h"
+#include "ui/layout_scale.h"
 
 namespace {
 
@@ -46,6 +47,7 @@ void PaintLayeredWindow(WindowHandle window) {
   const Rect rect = windows.WindowRect(window);
   std::unique_ptr<platform::Surface> surface = windows.CreateSurface(rect.width, rect.height);
   platform::Canvas& canvas = surface->GetCanvas();
+  if (LayoutScale() != 1) canvas.SetScale(LayoutScale());
   const size_t count = drawableList.size();
   for (size_t i = 0; i < count; ++i) {
     Drawable* drawable = drawableList[i];

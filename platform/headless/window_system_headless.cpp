@@ -8,6 +8,8 @@ namespace {
 
 class HeadlessWindowSystem : public ComposingWindowSystem {
  public:
+  explicit HeadlessWindowSystem(float screenScale) : screenScale_(screenScale) {}
+
   const char* Name() const override { return "headless"; }
 
   WindowHandle CreateMainWindow(const std::string& /*title*/, int32_t width, int32_t height,
@@ -17,18 +19,22 @@ class HeadlessWindowSystem : public ComposingWindowSystem {
 
   // A fixed screen, so that a headless run centres the splash the same way every time.
   Rect ScreenRect() const override { return {0, 0, 1920, 1080}; }
+  float ScreenScale() const override { return screenScale_; }
   void BeginDrag(WindowHandle /*window*/) override {}
   void BringToFront(WindowHandle /*window*/) override {}
   bool PeekAndDispatch() override { return DispatchOwnQueue(); }
 
  protected:
   void MoveMainWindow(const Rect& /*rect*/) override {}
+
+ private:
+  float screenScale_;
 };
 
 }  // namespace
 
-std::unique_ptr<WindowSystem> CreateHeadlessWindowSystem() {
-  return std::make_unique<HeadlessWindowSystem>();
+std::unique_ptr<WindowSystem> CreateHeadlessWindowSystem(float screenScale) {
+  return std::make_unique<HeadlessWindowSystem>(screenScale);
 }
 
 }  // namespace platform

@@ -11,13 +11,14 @@ namespace platform {
 namespace {
 
 // The pattern that maps the source rectangle of the image onto the destination rectangle (given
-// in the coordinates of the surface drawn on). Padding the edges keeps the bilinear filter from
-// pulling in pixels from outside the source rectangle, so nine-slice pieces do not bleed.
+// in the coordinates of the surface drawn on). Padding the edges keeps the filter from pulling in
+// pixels from outside the source rectangle, so nine-slice pieces do not bleed. On a scaled
+// surface the artwork is resampled with cairo's better filter.
 CairoPtr<cairo_pattern_t> PiecePattern(cairo_surface_t* piece, const RectF& destination,
-                                       const RectF& source) {
+                                       const RectF& source, bool scaled) {
   CairoPtr<cairo_pattern_t> pattern(cairo_pattern_create_for_surface(piece));
   cairo_pattern_set_extend(pattern.get(), CAIRO_EXTEND_PAD);
-  cairo_pattern_set_filter(pattern.get(), CAIRO_FILTER_BILINEAR);
+  cairo_pattern_set_filter(pattern.get(), scaled ? CAIRO_FILTER_GOOD : CAIRO_FILTER_BILINEAR);
   cairo_matrix_t m;
   cairo_matrix_init_scale(&m, source.width / destination.width,
                           source.height / destination.height);
@@ -72,7 +73,8 @@ void CairoSurface::DrawImage(const Image& image, const RectF& destination, const
       cairo_surface_create_for_rectangle(pixels, source.x, source.y, source.width, source.height));
 
   if (argb == 0xFFFFFFFFu) {
-    const CairoPtr<cairo_pattern_t> pattern = PiecePattern(piece.get(), destination, source);
+    const CairoPtr<cairo_pattern_t> pattern =
+        PiecePattern(piece.get(), destination, source, scale_ != 1);
     cairo_t* cr = cr_.get();
     cairo_rectangle(cr, destination.x, destination.y, destination.width, destination.height);
     cairo_set_source(cr, pattern.get());
@@ -81,18 +83,22 @@ void CairoSurface::DrawImage(const Image& image, const RectF& destination, const
   }
 
   // Tinted: scale the piece into a scratch surface covering the destination, apply the matrix
-  // there, and lay the result over the surface.
+  // there, and lay the result over the surface. The scratch has the surface's density, so a
+  // scaled surface gets it pixel for pixel.
   const double left = std::floor(destination.x), top = std::floor(destination.y);
   const int w = static_cast<int>(std::ceil(destination.x + destination.width) - left);
   const int h = static_cast<int>(std::ceil(destination.y + destination.height) - top);
-  const CairoPtr<cairo_surface_t> scratch(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h));
+  const CairoPtr<cairo_surface_t> scratch(cairo_image_surface_create(
+      CAIRO_FORMAT_ARGB32, static_cast<int>(std::ceil(w * scale_)),
+      static_cast<int>(std::ceil(h * scale_))));
+  cairo_surface_set_device_scale(scratch.get(), scale_, scale_);
   const RectF local{destination.x - static_cast<float>(left),
                     destination.y - static_cast<float>(top), destination.width,
                     destination.height};
   {
     // The drawing context goes before the pixels are changed directly.
     const CairoPtr<cairo_t> scratchCr(cairo_create(scratch.get()));
-    const CairoPtr<cairo_pattern_t> pattern = PiecePattern(piece.get(), local, source);
+    const CairoPtr<cairo_pattern_t> pattern = PiecePattern(piece.get(), local, source, scale_ != 1);
     cairo_rectangle(scratchCr.get(), local.x, local.y, local.width, local.height);
     cairo_set_source(scratchCr.get(), pattern.get());
     cairo_fill(scratchCr.get());
@@ -100,6 +106,11 @@ void CairoSurface::DrawImage(const Image& image, const RectF& destination, const
   ApplyColorMatrix(scratch.get(), argb);
   cairo_set_source_surface(cr_.get(), scratch.get(), left, top);
   cairo_paint(cr_.get());
+}
+
+void CairoSurface::SetScale(float factor) {
+  scale_ = factor;
+  cairo_scale(cr_.get(), factor, factor);
 }
 
 void CairoSurface::DrawString(std::string_view gbkText, float x, float y,

@@ -46,6 +46,7 @@ class CairoSurface : public Surface, public Canvas {
                  uint32_t argb) override;
   void DrawString(std::string_view gbkText, float x, float y, std::string_view gbkFamily,
                   float pixelSize, int32_t style, uint32_t argb) override;
+  void SetScale(float factor) override;
 
   cairo_surface_t* surface() const { return surface_.get(); }
 
@@ -55,6 +56,7 @@ class CairoSurface : public Surface, public Canvas {
   // The context draws on the surface: declared after it, it goes first.
   CairoPtr<cairo_surface_t> surface_;
   CairoPtr<cairo_t> cr_;
+  double scale_ = 1;
 };
 
 // Straight ARGB pixels of an ARGB32 image surface.

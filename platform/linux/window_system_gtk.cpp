@@ -1,9 +1,15 @@
 // The splash on screen: one undecorated GTK window with the RGBA visual shows the composed layer
 // stack. Without a compositing manager transparent pixels would be black, so the window is then
 // cut to the opaque pixels with a shape mask instead.
+//
+// GTK places windows and reports the pointer in its own pixels, GDK_SCALE device pixels each;
+// the seam speaks device pixels, so positions are converted here and the composition, made at
+// the screen's density, is pasted one to one.
 
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
+
+#include <cmath>
 
 #include "platform/clock.h"
 #include "platform/linux/composing_window_system.h"
@@ -34,6 +40,10 @@ class GtkWindowSystem : public ComposingWindowSystem {
   WindowHandle CreateMainWindow(const std::string& title, int32_t width, int32_t height,
                                 const unsigned char* iconPng, size_t iconPngSize) override {
     WindowObject* layer = AddMainLayer(width, height);
+    scale_ = static_cast<int32_t>(ScreenScale());
+    const Rect size = ToGtk({0, 0, width, height});
+    width = size.width;
+    height = size.height;
     window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     GtkWindow* gtkWindow = GTK_WINDOW(window_);
     gtk_window_set_title(gtkWindow, title.c_str());
@@ -60,13 +70,17 @@ class GtkWindowSystem : public ComposingWindowSystem {
   }
 
   Rect ScreenRect() const override {
-    GdkDisplay* display = gdk_display_get_default();
-    GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
-    if (monitor == nullptr) monitor = gdk_display_get_monitor(display, 0);
+    GdkMonitor* monitor = PrimaryMonitor();
     if (monitor == nullptr) return {0, 0, 0, 0};
     GdkRectangle area;
     gdk_monitor_get_geometry(monitor, &area);
-    return {area.x, area.y, area.width, area.height};
+    const int32_t scale = gdk_monitor_get_scale_factor(monitor);
+    return {area.x * scale, area.y * scale, area.width * scale, area.height * scale};
+  }
+
+  float ScreenScale() const override {
+    GdkMonitor* monitor = PrimaryMonitor();
+    return monitor == nullptr ? 1.0f : static_cast<float>(gdk_monitor_get_scale_factor(monitor));
   }
 
   void BeginDrag(WindowHandle /*window*/) override {
@@ -101,7 +115,9 @@ class GtkWindowSystem : public ComposingWindowSystem {
 
  protected:
   void MoveMainWindow(const Rect& rect) override {
-    if (window_ != nullptr) gtk_window_move(GTK_WINDOW(window_), rect.x, rect.y);
+    if (window_ == nullptr) return;
+    const Rect place = ToGtk(rect);
+    gtk_window_move(GTK_WINDOW(window_), place.x, place.y);
   }
 
  private:
@@ -112,6 +128,48 @@ class GtkWindowSystem : public ComposingWindowSystem {
     gint rootY = 0;
     guint32 time = 0;
   };
+
+  static GdkMonitor* PrimaryMonitor() {
+    GdkDisplay* display = gdk_display_get_default();
+    GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
+    return monitor != nullptr ? monitor : gdk_display_get_monitor(display, 0);
+  }
+
+  // Device pixels to GTK's, rounded outwards.
+  Rect ToGtk(const Rect& r) const {
+    if (scale_ == 1) return r;
+    const auto down = [this](int32_t v) {
+      return static_cast<int32_t>(std::floor(static_cast<double>(v) / scale_));
+    };
+    const auto up = [this](int32_t v) {
+      return static_cast<int32_t>(std::ceil(static_cast<double>(v) / scale_));
+    };
+    const int32_t left = down(r.x), top = down(r.y);
+    return {left, top, up(r.x + r.width) - left, up(r.y + r.height) - top};
+  }
+
+  // The shape in GTK's pixels; GDK multiplies it out again for the X server.
+  CairoPtr<cairo_region_t> ShapeForGtk(const cairo_region_t* shape) const {
+    CairoPtr<cairo_region_t> converted(cairo_region_create());
+    const int count = cairo_region_num_rectangles(shape);
+    for (int i = 0; i < count; ++i) {
+      cairo_rectangle_int_t r;
+      cairo_region_get_rectangle(shape, i, &r);
+      const Rect g = ToGtk({r.x, r.y, r.width, r.height});
+      const cairo_rectangle_int_t area{g.x, g.y, g.width, g.height};
+      cairo_region_union_rectangle(converted.get(), &area);
+    }
+    return converted;
+  }
+
+  void ApplyShape() {
+    if (scale_ == 1) {
+      gtk_widget_shape_combine_region(window_, shape_.get());
+      return;
+    }
+    const CairoPtr<cairo_region_t> shape = ShapeForGtk(shape_.get());
+    gtk_widget_shape_combine_region(window_, shape.get());
+  }
 
   void SetIcon(const unsigned char* png, size_t size) {
     if (png == nullptr || size == 0) return;
@@ -132,7 +190,8 @@ class GtkWindowSystem : public ComposingWindowSystem {
     const Rect damage = compositor().lastDamage();
     if (composed == nullptr || damage.width <= 0 || damage.height <= 0) return;
     if (!perPixelAlpha_) UpdateShape(composed, damage);
-    gtk_widget_queue_draw_area(window_, damage.x, damage.y, damage.width, damage.height);
+    const Rect area = ToGtk(damage);
+    gtk_widget_queue_draw_area(window_, area.x, area.y, area.width, area.height);
   }
 
   // Without a compositing manager the window is cut to the pixels that are not transparent.
@@ -149,7 +208,7 @@ class GtkWindowSystem : public ComposingWindowSystem {
     cairo_region_union(shape.get(), partShape.get());
     if (shape_ != nullptr && cairo_region_equal(shape.get(), shape_.get())) return;
     shape_ = std::move(shape);
-    gtk_widget_shape_combine_region(window_, shape_.get());
+    ApplyShape();
   }
 
   static gboolean OnDraw(GtkWidget* /*widget*/, cairo_t* cr, gpointer data) {
@@ -157,6 +216,8 @@ class GtkWindowSystem : public ComposingWindowSystem {
     self->ShowComposition();
     cairo_surface_t* composed = self->compositor().composed();
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    // The context counts in GTK's pixels: one composed pixel per device pixel.
+    cairo_scale(cr, 1.0 / self->scale_, 1.0 / self->scale_);
     if (composed != nullptr) {
       cairo_set_source_surface(cr, composed, 0, 0);
     } else {
@@ -177,16 +238,18 @@ class GtkWindowSystem : public ComposingWindowSystem {
     if (event->state & GDK_BUTTON2_MASK) keyState |= kMkMButton;
     if (event->state & GDK_BUTTON3_MASK) keyState |= kMkRButton;
     self->Deliver(self->mainLayer(), WindowMessage::LButtonDown,
-                  {keyState, static_cast<int32_t>(event->x), static_cast<int32_t>(event->y)});
+                  {keyState, static_cast<int32_t>(event->x * self->scale_),
+                   static_cast<int32_t>(event->y * self->scale_)});
     return TRUE;
   }
 
   static gboolean OnConfigure(GtkWidget* /*widget*/, GdkEventConfigure* event, gpointer data) {
     auto* self = static_cast<GtkWindowSystem*>(data);
     WindowObject* main = self->mainLayer();
-    if (main != nullptr && (event->x != main->rect.x || event->y != main->rect.y)) {
-      main->rect.x = event->x;
-      main->rect.y = event->y;
+    const int32_t x = event->x * self->scale_, y = event->y * self->scale_;
+    if (main != nullptr && (x != main->rect.x || y != main->rect.y)) {
+      main->rect.x = x;
+      main->rect.y = y;
       self->Deliver(main, WindowMessage::Move);
     }
     return FALSE;
@@ -227,6 +290,7 @@ class GtkWindowSystem : public ComposingWindowSystem {
   int64_t nextEventPoll_ = 0;
   bool perPixelAlpha_ = false;
   Press press_;
+  int32_t scale_ = 1;  // device pixels per GTK pixel, taken as the window opens
 };
 
 }  // namespace

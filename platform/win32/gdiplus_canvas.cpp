@@ -83,9 +83,24 @@ void GdiplusSurface::DrawImage(const Image& image, const RectF& destination, con
   const GdiplusPtr<Gdiplus::GpImageAttributes> attributes(created);
   GdipSetImageAttributesColorMatrix(attributes.get(), Gdiplus::ColorAdjustTypeDefault, TRUE,
                                     &matrix, nullptr, Gdiplus::ColorMatrixFlagsDefault);
+  // The resampling filter reaches past the source rectangle; outside the image it would read
+  // transparency and fade the edges of every nine-slice piece. Mirrored pixels keep them solid.
+  if (scaled_) {
+    GdipSetImageAttributesWrapMode(attributes.get(), Gdiplus::WrapModeTileFlipXY, 0, FALSE);
+  }
   GdipDrawImageRectRect(graphics_.get(), native, destination.x, destination.y, destination.width,
                         destination.height, source.x, source.y, source.width, source.height,
                         Gdiplus::UnitPixel, attributes.get(), nullptr, nullptr);
+}
+
+void GdiplusSurface::SetScale(float factor) {
+  if (graphics_ == nullptr) return;
+  scaled_ = true;
+  GdipScaleWorldTransform(graphics_.get(), factor, factor, Gdiplus::MatrixOrderPrepend);
+  // The artwork is resampled with the best filter GDI+ has; pixel centres at half-pixel offsets
+  // keep a scaled image on the rectangle it is scaled into instead of half a pixel up and left.
+  GdipSetInterpolationMode(graphics_.get(), Gdiplus::InterpolationModeHighQualityBicubic);
+  GdipSetPixelOffsetMode(graphics_.get(), Gdiplus::PixelOffsetModeHighQuality);
 }
 
 void GdiplusSurface::DrawString(std::string_view gbkText, float x, float y,

@@ -62,6 +62,7 @@ class GdiplusSurface : public Surface, public Canvas {
                  uint32_t argb) override;
   void DrawString(std::string_view gbkText, float x, float y, std::string_view gbkFamily,
                   float pixelSize, int32_t style, uint32_t argb) override;
+  void SetScale(float factor) override;
 
   // Ends the drawing: the graphics object is deleted so that every pending GDI+ operation has
   // reached the DIB. Later draws do nothing.
@@ -81,6 +82,7 @@ class GdiplusSurface : public Surface, public Canvas {
   UniqueGdiObject<HBITMAP> bitmap_;
   SelectedObject selection_;
   uint32_t* bits_ = nullptr;  // the bitmap's own memory
+  bool scaled_ = false;
   GdiplusPtr<Gdiplus::GpGraphics> graphics_;
 };
 

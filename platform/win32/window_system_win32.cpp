@@ -37,6 +37,29 @@ class Win32WindowSystem;
 // The window procedure is a plain function; it reaches the one window system through this.
 Win32WindowSystem* activeSystem = nullptr;
 
+// The manifest makes the process per-monitor DPI aware, so the system no longer stretches our
+// windows and tells the monitor's real DPI. GetDpiForMonitor (shcore) exists from Windows 8.1
+// on; it is looked up, not linked, so that the launcher still starts on older systems, which
+// have one DPI for every monitor.
+UINT PrimaryMonitorDpi() {
+  using GetDpiForMonitorFunction = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+  // Kept loaded for the process: the function pointer stays valid.
+  static const GetDpiForMonitorFunction getDpiForMonitor = [] {
+    HMODULE shcore = LoadLibraryW(L"shcore.dll");
+    return shcore == nullptr ? nullptr
+                             : reinterpret_cast<GetDpiForMonitorFunction>(
+                                   reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")));
+  }();
+  constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
+  UINT dpiX = 0, dpiY = 0;
+  HMONITOR primary = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+  if (getDpiForMonitor != nullptr && getDpiForMonitor(primary, kEffectiveDpi, &dpiX, &dpiY) == S_OK) {
+    return dpiX;
+  }
+  const UniqueScreenDc screen(GetDC(nullptr));
+  return screen ? static_cast<UINT>(GetDeviceCaps(screen.get(), LOGPIXELSX)) : 0;
+}
+
 class Win32WindowSystem : public WindowSystem {
  public:
   Win32WindowSystem() : instance_(GetModuleHandleW(nullptr)) {
@@ -122,6 +145,11 @@ class Win32WindowSystem : public WindowSystem {
 
   Rect ScreenRect() const override {
     return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  }
+
+  float ScreenScale() const override {
+    const UINT dpi = PrimaryMonitorDpi();
+    return dpi == 0 ? 1.0f : static_cast<float>(dpi) / static_cast<float>(USER_DEFAULT_SCREEN_DPI);
   }
 
   void SetWindowPos(WindowHandle window, const Rect& rect, bool /*toTop*/) override {

@@ -20,7 +20,13 @@
 # services, so that no test's program starts them (they would inherit its output pipe, and ctest
 # would wait for them to end). Needs an X display. Returns 1 (having said why) on failure.
 #   stop_entered_wineservers
-# stop_wineserver for every prefix enter_wine_locale entered; for the caller's EXIT trap.
+# stop_wineserver for every prefix enter_wine_locale or copy_wine_prefix_with_dpi named; for the
+# caller's EXIT trap.
+#   copy_wine_prefix_with_dpi SOURCE TARGET DPI
+# makes TARGET, once (it is kept), a copy of the ready prefix SOURCE whose screen has DPI dots
+# per inch (LogPixels: 144 is 150 %), for the cases of a high-DPI screen; SOURCE keeps its own.
+# Its Wine services start with the first program run in it. Returns 1 (having said why) on
+# failure.
 use_wine_prefix() {
   export WINEPREFIX="$1" WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="
 }
@@ -84,6 +90,26 @@ enter_wine_locale() {
   done
   echo "Wine does not start programs in $WINEPREFIX" >&2
   return 1
+}
+
+copy_wine_prefix_with_dpi() {
+  local source="$1" target="$2" dpi="$3"
+  entered_wine_prefixes+=("$target")
+  [ -f "$target/.tidewake-dpi-$dpi" ] && return 0
+  rm -rf "$target"
+  cp -a "$source" "$target" || {
+    echo "the Wine prefix $source could not be copied to $target" >&2
+    return 1
+  }
+  # Wine reads the screen's DPI from the user's desktop settings as each program starts.
+  if ! (WINEPREFIX="$target" &&
+        timeout -k 10 120 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD \
+          /d "$dpi" /f </dev/null >/dev/null 2>&1 &&
+        timeout -k 10 60 wineserver -w); then
+    echo "the Wine prefix $target could not be set to $dpi DPI" >&2
+    return 1
+  fi
+  date >"$target/.tidewake-dpi-$dpi"
 }
 
 stop_entered_wineservers() {

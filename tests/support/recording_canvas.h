@@ -38,9 +38,11 @@ class RecordingCanvas : public platform::Canvas {
                   float pixelSize, int32_t style, uint32_t argb) override {
     strings.push_back({std::string(text), x, y, std::string(family), pixelSize, style, argb});
   }
+  void SetScale(float factor) override { scale = factor; }
 
   std::vector<ImageCall> images;
   std::vector<StringCall> strings;
+  float scale = 1;
 };
 
 class RecordingSurface : public platform::Surface {

@@ -122,6 +122,12 @@ bool PressKey(const std::string& keysym, std::chrono::milliseconds timeout) {
 }
 
 std::optional<std::pair<int, int>> WindowPosition(const std::string& title) {
+  const std::optional<ScreenRectangle> geometry = WindowGeometry(title);
+  if (!geometry) return std::nullopt;
+  return std::make_pair(geometry->x, geometry->y);
+}
+
+std::optional<ScreenRectangle> WindowGeometry(const std::string& title) {
   std::string found;
   if (!RunTool({"xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"},
                std::chrono::seconds(5), &found)) {
@@ -134,10 +140,15 @@ std::optional<std::pair<int, int>> WindowPosition(const std::string& title) {
                &geometry)) {
     return std::nullopt;
   }
-  const size_t x = geometry.find("X=");
-  const size_t y = geometry.find("Y=");
-  if (x == std::string::npos || y == std::string::npos) return std::nullopt;
-  return std::make_pair(std::atoi(geometry.c_str() + x + 2), std::atoi(geometry.c_str() + y + 2));
+  // Lines NAME=value; X= is also the end of "WINDOW=", so each name is looked for at a line start.
+  const auto value = [&geometry](const std::string& name) -> std::optional<int> {
+    const size_t at = ("\n" + geometry).find("\n" + name + "=");
+    if (at == std::string::npos) return std::nullopt;
+    return std::atoi(geometry.c_str() + at + name.size() + 1);
+  };
+  const auto x = value("X"), y = value("Y"), width = value("WIDTH"), height = value("HEIGHT");
+  if (!x || !y || !width || !height) return std::nullopt;
+  return ScreenRectangle{*x, *y, *width, *height};
 }
 
 bool ClickAt(int x, int y) {

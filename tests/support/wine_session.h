@@ -56,6 +56,12 @@ bool PressKey(const std::string& keysym, std::chrono::milliseconds timeout);
 // The screen position of the top-left corner of the first visible X window titled exactly so.
 std::optional<std::pair<int, int>> WindowPosition(const std::string& title);
 
+struct ScreenRectangle {
+  int x = 0, y = 0, width = 0, height = 0;
+};
+// The screen rectangle of the first visible X window titled exactly so.
+std::optional<ScreenRectangle> WindowGeometry(const std::string& title);
+
 // A left click at the screen position, as a player's mouse would make it; the pointer then
 // returns where it was.
 bool ClickAt(int x, int y);

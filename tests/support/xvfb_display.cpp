@@ -29,6 +29,9 @@ XvfbDisplay::XvfbDisplay(int width, int height) {
   if (std::fscanf(pipe, "%ld %d", &pid, &number) == 2 && number >= 0) {
     pid_ = pid;
     display_ = ":" + std::to_string(number);
+    const char* previous = std::getenv("DISPLAY");
+    hadPrevious_ = previous != nullptr;
+    if (hadPrevious_) previous_ = previous;
     ::setenv("DISPLAY", display_.c_str(), 1);
   }
   // Waits for the shell only, which has ended; Xvfb keeps running in the background.
@@ -36,7 +39,13 @@ XvfbDisplay::XvfbDisplay(int width, int height) {
 }
 
 XvfbDisplay::~XvfbDisplay() {
-  if (pid_ > 0) RunCommand("kill " + std::to_string(pid_));
+  if (pid_ <= 0) return;
+  RunCommand("kill " + std::to_string(pid_));
+  if (hadPrevious_) {
+    ::setenv("DISPLAY", previous_.c_str(), 1);
+  } else {
+    ::unsetenv("DISPLAY");
+  }
 }
 
 int RunCommand(const std::string& command, std::string* output) {

@@ -1,6 +1,6 @@
 #pragma once
 // A private X server for tests of the GTK backend: Xvfb on a display number it picks itself,
-// exported as DISPLAY while it runs.
+// exported as DISPLAY while it runs (the display named before comes back afterwards).
 
 #include <string>
 
@@ -20,6 +20,8 @@ class XvfbDisplay {
 
  private:
   std::string display_;
+  std::string previous_;  // DISPLAY before this one; empty when none was set
+  bool hadPrevious_ = false;
   long pid_ = 0;
 };
 

@@ -6,6 +6,7 @@
 
 #include "tests/support/fresh_drawables.h"
 #include "tests/support/recording_canvas.h"
+#include "ui/layout_scale.h"
 #include "ui/my_label.h"
 
 namespace {
@@ -98,6 +99,33 @@ TEST_F(ClickDispatchTest, TheCallbackRunsBeforeTheDragStarts) {
   HandleLeftButtonDown(main, platform::kMkLButton, 5, 5);
   EXPECT_EQ(dragsSeenByCallback, 0u);
   EXPECT_EQ(windows.drags.size(), 1u);
+}
+
+// On a screen of 150 % or 200 % the presses come in device pixels: the close button of 49 x 49
+// layout pixels at (1027, 44) takes them where it is drawn, 73.5 or 98 device pixels wide.
+TEST_F(ClickDispatchTest, APressOnAScaledScreenHitsTheDrawableWhereItIsDrawn) {
+  AddBox({1027, 44, 49, 49}, "close");
+  struct Case {
+    float scale;
+    int32_t x, y;
+    bool hit;
+  };
+  for (const Case& c : {Case{1.5f, 1577, 102, true},   // its centre
+                        Case{1.5f, 1541, 66, true},    // its first device pixels
+                        Case{1.5f, 1614, 139, true},   // on its right and bottom edges
+                        Case{1.5f, 1540, 102, false},  // left of it
+                        Case{1.5f, 1615, 102, false},  // right of it
+                        Case{1.5f, 1051, 68, false},   // where it lies at 96 DPI
+                        Case{2.0f, 2102, 136, true},
+                        Case{2.0f, 2152, 186, true},
+                        Case{2.0f, 2153, 136, false},
+                        Case{1.0f, 1051, 68, true},
+                        Case{1.0f, 1077, 68, false}}) {
+    SetLayoutScale(c.scale);
+    clicks.clear();
+    HandleLeftButtonDown(main, platform::kMkLButton, c.x, c.y);
+    EXPECT_EQ(clicks == "close", c.hit) << "scale " << c.scale << " at " << c.x << "," << c.y;
+  }
 }
 
 }  // namespace
