@@ -136,9 +136,15 @@ void LauncherApp::VerifyAndUnzip(const std::string& zipPath, const std::string& 
   // Publishers' tools print digests in either case; the bytes decide, not the letters.
   // A document that states the package's SHA-256 is held to it as well: MD5 alone lets a
   // package be made to match.
+  // Both digests come from one read of the package.
   const std::string sha256 = check.packageSha256;
-  if (!SameDigest(FileMd5IfExists(zipPath), zipMd5) ||
-      (!sha256.empty() && !SameDigest(FileSha256(zipPath), sha256))) {
+  const bool matches =
+      sha256.empty() ? SameDigest(FileMd5IfExists(zipPath), zipMd5)
+                     : [&] {
+                         const PackageDigests made = FileMd5AndSha256(zipPath);
+                         return SameDigest(made.md5, zipMd5) && SameDigest(made.sha256, sha256);
+                       }();
+  if (!matches) {
     platform::RemoveFile(zipPath);
     ShowRetryDialog("文件校验不一致，点击重新下载", "");
     return;

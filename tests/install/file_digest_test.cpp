@@ -94,5 +94,12 @@ TEST_F(FileDigestTest, Sha256KnownVectorsAndAMultiChunkFileAsSha256sumSeesThem) 
   EXPECT_EQ(FileSha256("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
   EXPECT_EQ(FileSha256("big.bin"), expected);
   EXPECT_EQ(FileSha256("missing.zip"), "");
+  // One read feeds both: each digest must still see every chunk, in order.
+  const PackageDigests both = FileMd5AndSha256("big.bin");
+  EXPECT_EQ(both.md5, FileMd5("big.bin"));
+  EXPECT_EQ(both.sha256, expected);
+  const PackageDigests none = FileMd5AndSha256("missing.zip");
+  EXPECT_EQ(none.md5, "");
+  EXPECT_EQ(none.sha256, "");
   testing::internal::GetCapturedStdout();
 }
