@@ -5,12 +5,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "fs/stdio_file.h"
 #include "install/zip_directory.h"
 #include "platform/sha256.h"
 
@@ -33,23 +33,22 @@ class DeltaArchiveWriter {
   const std::vector<std::string>& SpanSha256() const;
 
  private:
-  struct FileCloser {
-    void operator()(std::FILE* file) const;
-  };
   bool Fail(std::string message);
-  bool StartSpan(size_t index);
+  bool Append(std::string_view bytes);
   bool EndSpan();
 
-  std::string path_;
-  std::unique_ptr<std::FILE, FileCloser> file_;
-  std::vector<const ZipDirectoryEntry*> spans_;  // in archive order
-  std::vector<size_t> order_;                    // spans_[i] is `entries`[order_[i]]
+  FilePtr file_;
+  std::vector<const ZipDirectoryEntry*> spans_;  // the wanted spans in archive order
+  std::vector<size_t> order_;                    // spans_[i] is the order_[i]-th of `entries`
   std::vector<uint64_t> newOffsets_;             // where each span starts in the new file
   size_t current_ = 0;                           // the span being written or awaited
+  uint64_t spanDone_ = 0;                        // bytes of the current span written
+  std::string spanHead_;                         // its first bytes, for the signature check
   uint64_t position_ = 0;                        // next archive byte expected (no going back)
   uint64_t written_ = 0;                         // bytes in the new file
-  std::unique_ptr<platform::Sha256> hash_;
+  platform::Sha256 hash_;
   std::vector<std::string> spanSha256_;
   std::string failure_;
   bool failed_ = false;
+  bool finished_ = false;
 };
