@@ -329,6 +329,8 @@ TEST_P(DeltaKillTest, NextStartFinishesTheUpdate) {
     launcher.Kill();
   }
   ASSERT_FALSE(platform::PathExists("Kelpstone/game_received.txt"));
+  // The killed run was on the differential road: no whole package on the disk to go on from.
+  EXPECT_FALSE(AnyWholePackageRequest(update));
   server_.Serve(ServerPath(update.zipName), update.bytes);
   server_.ClearRequests();
 
