@@ -44,7 +44,9 @@ publish_version() {
   printf '{"lastVersion":"%s","unsupportedVersions":[%s]}' "$1" "$unsupported" >"$folder/config.json"
 }
 timer="$root/scripts/bench/time_to_file.py"
-launch() { python3 "$timer" "$1" Kelpstone/game_received.txt -- "$build/tidewake" bench; }
+launch() {
+  timeout 600 python3 "$timer" "$1" Kelpstone/game_received.txt --may-end-first -- "$build/tidewake" bench
+}
 # Body bytes nginx sent for a version's package since the log had $1 lines.
 package_bytes() {
   tail -n +"$(($1 + 1))" "$log" | awk -v zip="game_$2.zip" '$7 ~ zip { sum += $10 } END { print sum + 0 }'
