@@ -65,10 +65,10 @@ bool LauncherApp::StartDeltaUpdate(const std::string& zipName, const std::string
       StartFullDownload(zipName, zipMd5, zipBytes, 0);
       return;
     }
-    platform::Diagnostic("delta update of %s: %zu entries fetched, %zu kept, %llu bytes of entries "
-                         "and %llu of end records and directory",
-                         zipName.c_str(), outcome.fetched, outcome.kept,
-                         static_cast<unsigned long long>(outcome.rangeBytes),
+    platform::Diagnostic("delta update of %s: %zu of %zu entries fetched (%llu bytes), %zu kept; "
+                         "end records and directory %llu bytes",
+                         zipName.c_str(), outcome.fetched, outcome.fetched + outcome.kept,
+                         static_cast<unsigned long long>(outcome.rangeBytes), outcome.kept,
                          static_cast<unsigned long long>(outcome.directoryBytes));
     deltaDirectory_ = std::move(outcome.directory);
     KillGameProcesses(gameExeName);
