@@ -268,7 +268,7 @@ INSTANTIATE_TEST_SUITE_P(
 // end records for the extraction to see them all.
 TEST_F(DeltaArchiveTest, EntryCountPastTheClassicLimitIsWrittenInZip64Records) {
   ZipBuilder builder;
-  for (int i = 0; i < 65536; ++i) builder.AddFile("f" + std::to_string(i), "", ZipMethod::Stored);
+  for (int i = 0; i < 65536; ++i) builder.AddFile(std::string("f").append(std::to_string(i)), "", ZipMethod::Stored);
   builder.WriteTo("many.zip");
   const std::string bytes = ReadFile("many.zip");
   const std::vector<ZipDirectoryEntry> directory = ReadZipDirectoryOfFile("many.zip").value();

@@ -169,7 +169,7 @@ INSTANTIATE_TEST_SUITE_P(
 // More entries than the classic end record counts: only the Zip64 end record holds the number.
 TEST_F(ZipDirectoryTest, EntryCountPastTheClassicLimitComesFromTheZip64Record) {
   ZipBuilder builder;
-  for (int i = 0; i < 65540; ++i) builder.AddFile("f" + std::to_string(i), "", ZipMethod::Stored);
+  for (int i = 0; i < 65540; ++i) builder.AddFile(std::string("f").append(std::to_string(i)), "", ZipMethod::Stored);
   builder.WriteTo("many.zip");
   const std::optional<std::vector<ZipDirectoryEntry>> read = ReadZipDirectoryOfFile("many.zip");
   ASSERT_TRUE(read.has_value());
