@@ -29,7 +29,8 @@ class DeltaArchiveWriter {
   bool Write(uint64_t archiveOffset, std::string_view data);
   // Checks every span arrived complete, writes the directory and end records, flushes, closes.
   bool Finish(std::string& error);
-  // SHA-256 (lower-case hex) of each wanted span as written, in `entries` order; valid after Finish.
+  // SHA-256 (lower-case hex) of each wanted span as written, in `entries` order; valid after
+  // Finish.
   const std::vector<std::string>& SpanSha256() const;
 
  private:

@@ -70,7 +70,7 @@ std::optional<ZipTail> ParseZipTail(std::string_view tail, uint64_t archiveBytes
 }
 
 std::optional<std::vector<ZipDirectoryEntry>> ParseZipDirectory(std::string_view directory,
-                                                               const ZipTail& tail) {
+                                                                const ZipTail& tail) {
   if (directory.size() != tail.directoryBytes) return std::nullopt;
   // Each record takes at least its fixed part: a larger count is a lie, not room to reserve.
   if (tail.entryCount > directory.size() / kCentralBytes) return std::nullopt;
@@ -95,10 +95,10 @@ std::optional<std::vector<ZipDirectoryEntry>> ParseZipDirectory(std::string_view
                                                 : Le32(record, kCentralCompressedAt);
     entry.uncompressedBytes = zip64->uncompressedAt ? Le64(record, *zip64->uncompressedAt)
                                                     : Le32(record, kCentralUncompressedAt);
-    entry.localHeaderOffset = zip64->offsetAt ? Le64(record, *zip64->offsetAt)
-                                              : Le32(record, kCentralOffsetAt);
-    const uint32_t disk = zip64->diskAt ? Le32(record, *zip64->diskAt)
-                                        : Le16(record, kCentralDiskAt);
+    entry.localHeaderOffset =
+        zip64->offsetAt ? Le64(record, *zip64->offsetAt) : Le32(record, kCentralOffsetAt);
+    const uint32_t disk =
+        zip64->diskAt ? Le32(record, *zip64->diskAt) : Le16(record, kCentralDiskAt);
     if (disk != 0) return std::nullopt;
     entry.name.assign(record.substr(kCentralBytes, nameBytes));
     entry.centralRecord.assign(record);

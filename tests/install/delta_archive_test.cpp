@@ -156,9 +156,8 @@ TEST_P(DeltaArchiveSourceTest, ExtractsToExactlyTheChosenEntries) {
     ASSERT_EQ(writer.SpanSha256().size(), picked.size());
     for (size_t k = 0; k < picked.size(); ++k) {
       const ZipDirectoryEntry& entry = directory[picked[k]];
-      EXPECT_EQ(writer.SpanSha256()[k],
-                Sha256Hex(std::string_view(bytes).substr(entry.spanStart,
-                                                         entry.spanEnd - entry.spanStart)))
+      EXPECT_EQ(writer.SpanSha256()[k], Sha256Hex(std::string_view(bytes).substr(
+                                            entry.spanStart, entry.spanEnd - entry.spanStart)))
           << entry.name;
     }
   }
@@ -168,7 +167,8 @@ TEST_P(DeltaArchiveSourceTest, ExtractsToExactlyTheChosenEntries) {
   for (size_t i : picked) {
     const std::string& name = directory[i].name;
     expected.insert(name);
-    for (size_t slash = name.find('/'); slash != std::string::npos; slash = name.find('/', slash + 1)) {
+    for (size_t slash = name.find('/'); slash != std::string::npos;
+         slash = name.find('/', slash + 1)) {
       expected.insert(name.substr(0, slash + 1));
     }
   }
@@ -227,48 +227,64 @@ TEST_P(DeltaArchiveFaultTest, IsRefused) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, DeltaArchiveFaultTest,
     testing::Values(
-        Fault{"BytesGoingBack", {2, 3},
+        Fault{"BytesGoingBack",
+              {2, 3},
               [](DeltaArchiveWriter& w, const std::string& b, const auto& d) {
                 EXPECT_TRUE(w.Write(d[2].spanStart, Slice(b, d[2].spanStart, d[2].spanEnd)));
                 return w.Write(d[2].spanStart, Slice(b, d[2].spanStart, d[3].spanEnd));
-              }, true},
-        Fault{"HoleInsideASpan", {2},
+              },
+              true},
+        Fault{"HoleInsideASpan",
+              {2},
               [](DeltaArchiveWriter& w, const std::string& b, const auto& d) {
                 const uint64_t middle = d[2].spanStart + 100;
                 EXPECT_TRUE(w.Write(d[2].spanStart, Slice(b, d[2].spanStart, middle)));
                 return w.Write(middle + 1, Slice(b, middle + 1, d[2].spanEnd));
-              }, true},
-        Fault{"SpanStartSkipped", {2},
+              },
+              true},
+        Fault{"SpanStartSkipped",
+              {2},
               [](DeltaArchiveWriter& w, const std::string& b, const auto& d) {
                 return w.Write(d[2].spanStart + 1, Slice(b, d[2].spanStart + 1, d[2].spanEnd));
-              }, true},
-        Fault{"StreamEndsOneByteEarly", {2, 5},
+              },
+              true},
+        Fault{"StreamEndsOneByteEarly",
+              {2, 5},
               [](DeltaArchiveWriter& w, const std::string& b, const auto& d) {
                 return w.Write(d[2].spanStart, Slice(b, d[2].spanStart, d[5].spanEnd - 1));
-              }, false},
-        Fault{"NothingArrives", {0}, [](DeltaArchiveWriter&, const std::string&,
-                                        const auto&) { return true; }, false},
-        Fault{"OtherBytesWhereAHeaderBelongs", {3},
+              },
+              false},
+        Fault{"NothingArrives",
+              {0},
+              [](DeltaArchiveWriter&, const std::string&, const auto&) { return true; },
+              false},
+        Fault{"OtherBytesWhereAHeaderBelongs",
+              {3},
               [](DeltaArchiveWriter& w, const std::string& b, const auto& d) {
                 std::string span(Slice(b, d[3].spanStart, d[3].spanEnd));
                 span[2] = 'X';
                 return w.Write(d[3].spanStart, span);
-              }, true},
-        Fault{"OneEntryTwice", {2, 2},
+              },
+              true},
+        Fault{"OneEntryTwice",
+              {2, 2},
               [](DeltaArchiveWriter& w, const std::string& b, const auto& d) {
                 return w.Write(d[2].spanStart, Slice(b, d[2].spanStart, d[2].spanEnd));
-              }, true},
-        Fault{"NoSuchEntry", {6},
-              [](DeltaArchiveWriter& w, const std::string& b, const auto&) {
-                return w.Write(0, b);
-              }, true}),
+              },
+              true},
+        Fault{
+            "NoSuchEntry",
+            {6},
+            [](DeltaArchiveWriter& w, const std::string& b, const auto&) { return w.Write(0, b); },
+            true}),
     [](const testing::TestParamInfo<Fault>& info) { return std::string(info.param.label); });
 
 // As many entries as the classic end record cannot count: the written archive needs the Zip64
 // end records for the extraction to see them all.
 TEST_F(DeltaArchiveTest, EntryCountPastTheClassicLimitIsWrittenInZip64Records) {
   ZipBuilder builder;
-  for (int i = 0; i < 65536; ++i) builder.AddFile("f" + std::to_string(i), "", ZipMethod::Stored);
+  for (int i = 0; i < 65536; ++i)
+    builder.AddFile(std::string("f").append(std::to_string(i)), "", ZipMethod::Stored);
   builder.WriteTo("many.zip");
   const std::string bytes = ReadFile("many.zip");
   const std::vector<ZipDirectoryEntry> directory = ReadZipDirectoryOfFile("many.zip").value();

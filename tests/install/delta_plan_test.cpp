@@ -45,7 +45,8 @@ std::vector<ZipDirectoryEntry> Pack(const Files& files, const std::string& path)
     if (name.back() == '/') {
       builder.AddDirectory(name);
     } else {
-      builder.AddFile(name, content, name.ends_with(".bin") ? ZipMethod::Stored : ZipMethod::Deflated);
+      builder.AddFile(name, content,
+                      name.ends_with(".bin") ? ZipMethod::Stored : ZipMethod::Deflated);
     }
   }
   builder.WriteTo(path);
@@ -115,14 +116,21 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, DeltaPlanChangeTest,
     testing::Values(
         Change{"SameContentRepublished", FirstVersion(), nullptr, {}},
-        Change{"OneFileChanged", With(FirstVersion(), "data/a.txt", CompressibleText(2000, 9)),
-               nullptr, {"data/a.txt"}},
-        Change{"SameSizeOtherBytes", With(FirstVersion(), "data/b.bin", IncompressibleBytes(3000, 9)),
-               nullptr, {"data/b.bin"}},
+        Change{"OneFileChanged",
+               With(FirstVersion(), "data/a.txt", CompressibleText(2000, 9)),
+               nullptr,
+               {"data/a.txt"}},
+        Change{"SameSizeOtherBytes",
+               With(FirstVersion(), "data/b.bin", IncompressibleBytes(3000, 9)),
+               nullptr,
+               {"data/b.bin"}},
         Change{"FileAdded", With(FirstVersion(), "data/e.txt", "new"), nullptr, {"data/e.txt"}},
-        Change{"FileTheInstallLacks", FirstVersion(),
-               [] { fs::remove(Installed("data/c.txt")); }, {"data/c.txt"}},
-        Change{"EditedBySizeAlone", FirstVersion(),
+        Change{"FileTheInstallLacks",
+               FirstVersion(),
+               [] { fs::remove(Installed("data/c.txt")); },
+               {"data/c.txt"}},
+        Change{"EditedBySizeAlone",
+               FirstVersion(),
                [] {
                  // The player's edit keeps the time the manifest knows.
                  const auto time = fs::last_write_time(Installed("data/c.txt"));
@@ -130,18 +138,23 @@ INSTANTIATE_TEST_SUITE_P(
                  fs::last_write_time(Installed("data/c.txt"), time);
                },
                {"data/c.txt"}},
-        Change{"EditedByTimeAlone", FirstVersion(),
+        Change{"EditedByTimeAlone",
+               FirstVersion(),
                [] {
                  WriteFile(Installed("data/c.txt"), CompressibleText(100, 8));
                  AgeFile(Installed("data/c.txt"), 7200);
                },
                {"data/c.txt"}},
-        Change{"FolderRemoved", FirstVersion(),
+        Change{"FolderRemoved",
+               FirstVersion(),
                [] { fs::remove_all(Installed("data")); },
                {"data/", "data/a.txt", "data/b.bin", "data/c.txt", "data/d.txt"}},
-        Change{"NoManifest", FirstVersion(), [] { fs::remove(packageManifestPath); },
+        Change{"NoManifest",
+               FirstVersion(),
+               [] { fs::remove(packageManifestPath); },
                {"runa3D.exe", "data/a.txt", "data/b.bin", "data/c.txt", "data/d.txt"}},
-        Change{"ManifestNamesAFileTwice", FirstVersion(),
+        Change{"ManifestNamesAFileTwice",
+               FirstVersion(),
                [] {
                  const std::string line = "00000000\t0\t0\t0\tdata/d.txt\n";
                  std::string text = testing_support::ReadFile(packageManifestPath);
@@ -192,7 +205,10 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, DeltaPlanMergeTest,
     testing::Values(
         Merge{"AdjacentAlwaysOne", {"data/a.txt", "data/b.bin"}, 0, {{"data/a.txt", "data/b.bin"}}},
-        Merge{"GapWithinTheLimit", {"data/a.txt", "data/c.txt"}, 4096, {{"data/a.txt", "data/c.txt"}}},
+        Merge{"GapWithinTheLimit",
+              {"data/a.txt", "data/c.txt"},
+              4096,
+              {{"data/a.txt", "data/c.txt"}}},
         Merge{"GapBeyondTheLimit",
               {"data/a.txt", "data/c.txt"},
               1000,

@@ -60,13 +60,13 @@ TEST_F(PackageManifestTest, FileStampIsTheFilesSizeAndLastWriteTime) {
 }
 
 TEST_F(PackageManifestTest, EveryInstalledFileRoundTripsWithItsStamp) {
-  const std::vector<ZipDirectoryEntry> directory = InstallPackage(
-      ZipBuilder()
-          .AddFile("runa3D.exe", "game")
-          .AddDirectory("data/")
-          .AddFile("data/levels one.txt", CompressibleText(40000))
-          .AddFile(Utf8(u8"data/地图 #1%.txt"), "map")
-          .AddFile("data/empty.txt", ""));
+  const std::vector<ZipDirectoryEntry> directory =
+      InstallPackage(ZipBuilder()
+                         .AddFile("runa3D.exe", "game")
+                         .AddDirectory("data/")
+                         .AddFile("data/levels one.txt", CompressibleText(40000))
+                         .AddFile(Utf8(u8"data/地图 #1%.txt"), "map")
+                         .AddFile("data/empty.txt", ""));
   ASSERT_EQ(directory.size(), 5u);
 
   ASSERT_TRUE(WritePackageManifest(packageManifestPath, installDirName, directory));
@@ -99,7 +99,9 @@ TEST_F(PackageManifestTest, EntriesThatCannotBeVouchedForAreLeftOut) {
       .AddFile("grown.txt", "grown");
 #ifndef _WIN32
   // Windows allows none of these characters in file names; elsewhere they are real files.
-  builder.AddFile("tab\there.txt", "t").AddFile("line\nfeed.txt", "l").AddFile("car\rriage.txt", "c");
+  builder.AddFile("tab\there.txt", "t")
+      .AddFile("line\nfeed.txt", "l")
+      .AddFile("car\rriage.txt", "c");
 #endif
   const std::vector<ZipDirectoryEntry> directory = InstallPackage(builder);
   fs::remove(Installed("gone.txt"));
@@ -134,20 +136,20 @@ const std::string kLine = "0a1b2c3d\t12\t12\t1700000000123456789\tdata/a.txt\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ManifestTextTest,
-    testing::Values(Text{"TwoLines", kHead + kLine + kLine, 2},
-                    Text{"WrittenWithCrLf", "tidewake-manifest 1\r\n" + std::string(
-                         "0a1b2c3d\t12\t12\t-5\ta b.txt\r\n"), 1},
-                    Text{"OnlyTheHeader", kHead, 0},
-                    Text{"OtherFormat", "tidewake-manifest 2\n" + kLine, 0},
-                    Text{"NoHeader", kLine, 0},
-                    Text{"LastLineCutShort", kHead + kLine + kLine.substr(0, 30), 0},
-                    Text{"CrcNotHex", kHead + "0a1b2c3g\t12\t12\t1\ta\n", 0},
-                    Text{"CrcTooShort", kHead + "a1b2c3d\t12\t12\t1\ta\n", 0},
-                    Text{"NegativeSize", kHead + "0a1b2c3d\t-12\t12\t1\ta\n", 0},
-                    Text{"SizeTooLarge", kHead + "0a1b2c3d\t99999999999999999999\t12\t1\ta\n", 0},
-                    Text{"TimeNotANumber", kHead + "0a1b2c3d\t12\t12\t1x\ta\n", 0},
-                    Text{"FieldMissing", kHead + "0a1b2c3d\t12\t12\ta\n", 0},
-                    Text{"EmptyName", kHead + "0a1b2c3d\t12\t12\t1\t\n", 0}),
+    testing::Values(
+        Text{"TwoLines", kHead + kLine + kLine, 2},
+        Text{"WrittenWithCrLf",
+             "tidewake-manifest 1\r\n" + std::string("0a1b2c3d\t12\t12\t-5\ta b.txt\r\n"), 1},
+        Text{"OnlyTheHeader", kHead, 0}, Text{"OtherFormat", "tidewake-manifest 2\n" + kLine, 0},
+        Text{"NoHeader", kLine, 0},
+        Text{"LastLineCutShort", kHead + kLine + kLine.substr(0, 30), 0},
+        Text{"CrcNotHex", kHead + "0a1b2c3g\t12\t12\t1\ta\n", 0},
+        Text{"CrcTooShort", kHead + "a1b2c3d\t12\t12\t1\ta\n", 0},
+        Text{"NegativeSize", kHead + "0a1b2c3d\t-12\t12\t1\ta\n", 0},
+        Text{"SizeTooLarge", kHead + "0a1b2c3d\t99999999999999999999\t12\t1\ta\n", 0},
+        Text{"TimeNotANumber", kHead + "0a1b2c3d\t12\t12\t1x\ta\n", 0},
+        Text{"FieldMissing", kHead + "0a1b2c3d\t12\t12\ta\n", 0},
+        Text{"EmptyName", kHead + "0a1b2c3d\t12\t12\t1\t\n", 0}),
     [](const testing::TestParamInfo<Text>& info) { return std::string(info.param.label); });
 
 TEST_F(PackageManifestTest, NewManifestReplacesTheOldOneAndAFailedWriteLeavesNone) {

@@ -37,7 +37,8 @@ uint32_t Le(const std::string& bytes, size_t at, int width) {
 }
 
 void PutLe(std::string& bytes, size_t at, uint64_t value, int width) {
-  for (int k = 0; k < width; ++k) bytes.at(at + static_cast<size_t>(k)) = static_cast<char>(value >> (8 * k));
+  for (int k = 0; k < width; ++k)
+    bytes.at(at + static_cast<size_t>(k)) = static_cast<char>(value >> (8 * k));
 }
 
 // What minizip, the extraction's reader, finds in the archive: name, CRC-32, sizes, offset.
@@ -49,15 +50,16 @@ struct Listed {
 };
 
 void PrintTo(const Listed& entry, std::ostream* out) {
-  *out << entry.name << " crc " << entry.crc32 << " " << entry.compressed << "/" << entry.uncompressed
-       << " @" << entry.offset;
+  *out << entry.name << " crc " << entry.crc32 << " " << entry.compressed << "/"
+       << entry.uncompressed << " @" << entry.offset;
 }
 
 std::vector<Listed> ListWithMinizip(const std::string& path) {
   std::unique_ptr<void, int (*)(unzFile)> archive(unzOpen64(path.c_str()), unzClose);
   std::vector<Listed> entries;
   if (archive == nullptr) return entries;
-  for (int at = unzGoToFirstFile(archive.get()); at == UNZ_OK; at = unzGoToNextFile(archive.get())) {
+  for (int at = unzGoToFirstFile(archive.get()); at == UNZ_OK;
+       at = unzGoToNextFile(archive.get())) {
     unz_file_info64 info{};
     char name[600] = {};
     unzGetCurrentFileInfo64(archive.get(), &info, name, sizeof name, nullptr, 0, nullptr, 0);
@@ -106,7 +108,8 @@ struct Source {
 
 void PrintTo(const Source& source, std::ostream* out) { *out << source.label; }
 
-class ZipDirectorySourceTest : public ZipDirectoryTest, public testing::WithParamInterface<Source> {};
+class ZipDirectorySourceTest : public ZipDirectoryTest,
+                               public testing::WithParamInterface<Source> {};
 
 TEST_P(ZipDirectorySourceTest, ReadsWhatMinizipReadsAndTilesTheArchive) {
   const std::string path = GetParam().make();
@@ -126,7 +129,8 @@ TEST_P(ZipDirectorySourceTest, ReadsWhatMinizipReadsAndTilesTheArchive) {
     EXPECT_EQ(entry.spanStart, next);
     ASSERT_LT(entry.spanStart, entry.spanEnd);
     EXPECT_EQ(Le(bytes, static_cast<size_t>(entry.spanStart), 4), 0x04034b50u);
-    EXPECT_EQ(bytes.substr(static_cast<size_t>(entry.spanStart) + 30, entry.name.size()), entry.name);
+    EXPECT_EQ(bytes.substr(static_cast<size_t>(entry.spanStart) + 30, entry.name.size()),
+              entry.name);
     next = entry.spanEnd;
   }
   EXPECT_EQ(next, split.tail.directoryOffset);
@@ -140,36 +144,38 @@ TEST_P(ZipDirectorySourceTest, ReadsWhatMinizipReadsAndTilesTheArchive) {
 
 INSTANTIATE_TEST_SUITE_P(
     Packers, ZipDirectorySourceTest,
-    testing::Values(
-        Source{"MinizipStoredDeflatedAndFolders",
-               [] {
-                 ZipBuilder()
-                     .AddFile("readme.txt", "hello")
-                     .AddDirectory("data/")
-                     .AddFile("data/text.txt", CompressibleText(50000))
-                     .AddFile("data/noise.bin", IncompressibleBytes(30000), ZipMethod::Stored)
-                     .AddFile("data/empty.txt", "")
-                     .WriteTo("built.zip");
-                 return std::string("built.zip");
-               }},
-        Source{"MinizipZip64",
-               [] {
-                 ZipBuilder()
-                     .AddFile("a.txt", CompressibleText(20000))
-                     .AddFile("b.bin", IncompressibleBytes(20000), ZipMethod::Stored)
-                     .UseZip64()
-                     .WriteTo("zip64.zip");
-                 return std::string("zip64.zip");
-               }},
-        Source{"InfoZipForcedZip64", [] { return Packed("infozip-fz.zip"); }},
-        Source{"PythonOffsetsInZip64Extras", [] { return Packed("python-forced.zip"); }},
-        Source{"DataDescriptorsAndComment", [] { return Packed("streamed.zip"); }}),
+    testing::Values(Source{"MinizipStoredDeflatedAndFolders",
+                           [] {
+                             ZipBuilder()
+                                 .AddFile("readme.txt", "hello")
+                                 .AddDirectory("data/")
+                                 .AddFile("data/text.txt", CompressibleText(50000))
+                                 .AddFile("data/noise.bin", IncompressibleBytes(30000),
+                                          ZipMethod::Stored)
+                                 .AddFile("data/empty.txt", "")
+                                 .WriteTo("built.zip");
+                             return std::string("built.zip");
+                           }},
+                    Source{"MinizipZip64",
+                           [] {
+                             ZipBuilder()
+                                 .AddFile("a.txt", CompressibleText(20000))
+                                 .AddFile("b.bin", IncompressibleBytes(20000), ZipMethod::Stored)
+                                 .UseZip64()
+                                 .WriteTo("zip64.zip");
+                             return std::string("zip64.zip");
+                           }},
+                    Source{"InfoZipForcedZip64", [] { return Packed("infozip-fz.zip"); }},
+                    Source{"PythonOffsetsInZip64Extras",
+                           [] { return Packed("python-forced.zip"); }},
+                    Source{"DataDescriptorsAndComment", [] { return Packed("streamed.zip"); }}),
     [](const testing::TestParamInfo<Source>& info) { return std::string(info.param.label); });
 
 // More entries than the classic end record counts: only the Zip64 end record holds the number.
 TEST_F(ZipDirectoryTest, EntryCountPastTheClassicLimitComesFromTheZip64Record) {
   ZipBuilder builder;
-  for (int i = 0; i < 65540; ++i) builder.AddFile("f" + std::to_string(i), "", ZipMethod::Stored);
+  for (int i = 0; i < 65540; ++i)
+    builder.AddFile(std::string("f").append(std::to_string(i)), "", ZipMethod::Stored);
   builder.WriteTo("many.zip");
   const std::optional<std::vector<ZipDirectoryEntry>> read = ReadZipDirectoryOfFile("many.zip");
   ASSERT_TRUE(read.has_value());
@@ -235,32 +241,42 @@ INSTANTIATE_TEST_SUITE_P(
                [](std::string& b, size_t e) { PutLe(b, e + 16, e + 1, 4); }, true},
         Damage{"DirectoryRunningIntoTheEndRecord",
                [](std::string& b, size_t e) { PutLe(b, e + 12, Le(b, e + 12, 4) + 1, 4); }, true},
-        Damage{"CountsOfThisDiskAndAllDisagree", [](std::string& b, size_t e) { PutLe(b, e + 8, 2, 2); },
-               true},
+        Damage{"CountsOfThisDiskAndAllDisagree",
+               [](std::string& b, size_t e) { PutLe(b, e + 8, 2, 2); }, true},
         Damage{"SecondDisk", [](std::string& b, size_t e) { PutLe(b, e + 4, 1, 2); }, true},
         Damage{"SaturatedOffsetWithoutZip64Records",
                [](std::string& b, size_t e) { PutLe(b, e + 16, 0xFFFFFFFF, 4); }, true},
-        Damage{"MoreEntriesThanRecords", [](std::string& b, size_t e) {
+        Damage{"MoreEntriesThanRecords",
+               [](std::string& b, size_t e) {
                  PutLe(b, e + 8, 4, 2);
                  PutLe(b, e + 10, 4, 2);
-               }, false},
-        Damage{"FewerEntriesThanRecords", [](std::string& b, size_t e) {
+               },
+               false},
+        Damage{"FewerEntriesThanRecords",
+               [](std::string& b, size_t e) {
                  PutLe(b, e + 8, 2, 2);
                  PutLe(b, e + 10, 2, 2);
-               }, false},
+               },
+               false},
         Damage{"BrokenRecordSignature",
                [](std::string& b, size_t) { b[CentralRecordAt(b, 1)] = 'X'; }, false},
         Damage{"NameRunningPastTheDirectory",
                [](std::string& b, size_t) { PutLe(b, CentralRecordAt(b, 2) + 28, 300, 2); }, false},
-        Damage{"LocalHeaderInsideTheDirectory", [](std::string& b, size_t e) {
+        Damage{"LocalHeaderInsideTheDirectory",
+               [](std::string& b, size_t e) {
                  PutLe(b, CentralRecordAt(b, 2) + 42, Le(b, e + 16, 4) + 4, 4);
-               }, false},
-        Damage{"TwoEntriesAtOneOffset", [](std::string& b, size_t) {
+               },
+               false},
+        Damage{"TwoEntriesAtOneOffset",
+               [](std::string& b, size_t) {
                  PutLe(b, CentralRecordAt(b, 2) + 42, Le(b, CentralRecordAt(b, 1) + 42, 4), 4);
-               }, false},
-        Damage{"DataOverlappingTheNextEntry", [](std::string& b, size_t) {
+               },
+               false},
+        Damage{"DataOverlappingTheNextEntry",
+               [](std::string& b, size_t) {
                  PutLe(b, CentralRecordAt(b, 0) + 20, Le(b, CentralRecordAt(b, 1) + 42, 4), 4);
-               }, false},
+               },
+               false},
         Damage{"SaturatedSizeWithoutZip64Extra",
                [](std::string& b, size_t) { PutLe(b, CentralRecordAt(b, 1) + 24, 0xFFFFFFFF, 4); },
                false},

@@ -186,15 +186,17 @@ TEST_F(CheckTest, FindsEachPlantedMistakeAndNothingElse) {
        {kFileInfo}, "\"zipEntrySha256\" of \"data/readme.txt\" is not 64 lower-case hex digits"},
       {"entry without a digest",
        [] {
-         EditJson(kFileInfo,
-                  [](rapidjson::Document& info) { info["zipEntrySha256"].RemoveMember("runa3D.exe"); });
+         EditJson(kFileInfo, [](rapidjson::Document& info) {
+           info["zipEntrySha256"].RemoveMember("runa3D.exe");
+         });
        },
        {kFileInfo}, "\"zipEntrySha256\" has no digest for entry \"runa3D.exe\""},
       {"digest of no entry",
        [] {
          EditJson(kFileInfo, [](rapidjson::Document& info) {
-           info["zipEntrySha256"].AddMember("data/gone.txt", rapidjson::Value(std::string(64, 'b').c_str(), info.GetAllocator()),
-                                            info.GetAllocator());
+           auto& allocator = info.GetAllocator();
+           rapidjson::Value digest(std::string(64, 'b').c_str(), allocator);
+           info["zipEntrySha256"].AddMember("data/gone.txt", digest, allocator);
          });
        },
        {kFileInfo}, "\"zipEntrySha256\" names \"data/gone.txt\""},
