@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/ui_queue.h"
+#include "install/zip_directory.h"
 #include "platform/window_system.h"
 #include "ui/splash_screen.h"
 #include "update/check.h"
@@ -35,6 +36,15 @@ class LauncherApp : public SplashScreen {
   void StartCheck(std::optional<int> firstDelayMs = std::nullopt);
   void OnCheckResult(const std::string& status, const std::string& zipName,
                      const std::string& zipMd5, int64_t zipBytes, int64_t resumeOffset);
+  // The package's download from its first byte, or from resumeOffset.
+  void StartFullDownload(const std::string& zipName, const std::string& zipMd5, int64_t zipBytes,
+                         int64_t resumeOffset);
+  // A differential update when what is installed is known: true when one was started (it falls
+  // back to StartFullDownload by itself), false when the full download must run.
+  bool StartDeltaUpdate(const std::string& zipName, const std::string& zipMd5, int64_t zipBytes);
+  // After a finished extraction: the manifest of what is now installed, from the new package's
+  // whole directory (the differential update's, else the extracted package's own).
+  void WriteInstalledManifest();
   void OnDownloadEvent(const std::string& zipPath, const std::string& event,
                        const std::string& message, uint64_t done, int64_t total, double speed,
                        const std::string& zipMd5);
@@ -88,6 +98,10 @@ class LauncherApp : public SplashScreen {
  private:
   void SetFillWidth(int32_t fillWidth);
 
+  // The extraction's archive, and after a differential update the new package's whole
+  // directory: set before the extraction starts, read when it has succeeded.
+  std::string unzipPath_;
+  std::optional<std::vector<ZipDirectoryEntry>> deltaDirectory_;
   UiQueue uiQueue_;
   const std::thread::id uiThread_;
   std::atomic<bool> quitRequested_{false};

@@ -81,34 +81,40 @@ void LauncherApp::OnCheckResult(const std::string& status, const std::string& zi
       return;
     }
     if (packageFolderUrls.empty()) return;
-    // Refused before the first byte rather than failing with a full disk in the middle.
-    if (const std::string missing = MissingRoomForPackage(zipName, zipBytes, resumeOffset);
-        !missing.empty()) {
-      ShowRetryDialog(missing + "\n点击重试", "");
-      return;
-    }
-    ShowDownloadStarted();
-    SetPhase("download");
-    RememberPackage(zipName, zipMd5, [this] { ShowRecordWriteError(); });
-    const std::string& base = baseUrls[RandomIndex(baseUrls.size())];
-
-    DownloadProgressState progress;
-    progress.lastTimeMs = NowMs();
-    progress.resumeOffset = resumeOffset;
-    progress.report = [this, zipName, zipMd5, zipBytes](const std::string& event,
-                                                       const std::string& message, uint64_t done,
-                                                       double speed) {
-      OnDownloadEvent(zipName, event, message, done, zipBytes, speed, zipMd5);
-    };
-
-    DownloadTask task;
-    task.resumeOffset = resumeOffset > 0 ? static_cast<uint64_t>(resumeOffset) : 0;
-    task.localPath = zipName;
-    task.callback = MakeProgressAdapter(std::move(progress));
-    task.url = JoinUrl(base, zipName);
-    task.maxBytes = check.packageByteLimit;  // set with this verdict, on this thread
-    HttpUtil::StartDownload(std::move(task));
+    if (resumeOffset == 0 && StartDeltaUpdate(zipName, zipMd5, zipBytes)) return;
+    StartFullDownload(zipName, zipMd5, zipBytes, resumeOffset);
   }
+}
+
+void LauncherApp::StartFullDownload(const std::string& zipName, const std::string& zipMd5,
+                                    int64_t zipBytes, int64_t resumeOffset) {
+  // Refused before the first byte rather than failing with a full disk in the middle.
+  if (const std::string missing = MissingRoomForPackage(zipName, zipBytes, resumeOffset);
+      !missing.empty()) {
+    ShowRetryDialog(missing + "\n点击重试", "");
+    return;
+  }
+  ShowDownloadStarted();
+  SetPhase("download");
+  RememberPackage(zipName, zipMd5, [this] { ShowRecordWriteError(); });
+  const std::string& base = baseUrls[RandomIndex(baseUrls.size())];
+
+  DownloadProgressState progress;
+  progress.lastTimeMs = NowMs();
+  progress.resumeOffset = resumeOffset;
+  progress.report = [this, zipName, zipMd5, zipBytes](const std::string& event,
+                                                     const std::string& message, uint64_t done,
+                                                     double speed) {
+    OnDownloadEvent(zipName, event, message, done, zipBytes, speed, zipMd5);
+  };
+
+  DownloadTask task;
+  task.resumeOffset = resumeOffset > 0 ? static_cast<uint64_t>(resumeOffset) : 0;
+  task.localPath = zipName;
+  task.callback = MakeProgressAdapter(std::move(progress));
+  task.url = JoinUrl(base, zipName);
+  task.maxBytes = check.packageByteLimit;  // set with this verdict, on this thread
+  HttpUtil::StartDownload(std::move(task));
 }
 
 void LauncherApp::OnDownloadEvent(const std::string& zipPath, const std::string& event,
@@ -157,6 +163,7 @@ void LauncherApp::BeginUnzip(const std::string& zipPath) {
   SetPhase("unzip");
   // RememberPackage marked the install as pending before the download; the mark stays until the
   // extraction succeeds, so a run cut short here installs the package again.
+  unzipPath_ = zipPath;
   try {
     UnzipTask task;
     task.zipPath = zipPath;
@@ -176,6 +183,9 @@ void LauncherApp::OnUnzipEvent(const std::string& event, const std::string& mess
   if (event == "unzip") {
     ShowUnzipProgress(done, total);
   } else if (event == "succ") {
+    // Before the mark goes: a run cut short between the two finds the new manifest and the
+    // pending mark, and redoes an update that then fetches nothing.
+    WriteInstalledManifest();
     if (!SaveDownloadRecord(installPendingKey, "")) ShowRecordWriteError();
     RemovePackageFolder(packageFolderName);
     LaunchGame(true);

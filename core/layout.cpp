@@ -10,5 +10,6 @@ const std::string gameExeName = "runa3D.exe";
 const std::string localConfigName = "local_config.json";
 const std::string localFileInfoName = "local_fileInfo.json";
 const std::string downloadRecordPath = installDirName + "/downloadRecord";
+const std::string packageManifestPath = installDirName + "/.tidewake-manifest";
 const std::vector<std::string> baseUrls = {TIDEWAKE_BASE_URL};
 const std::string installPendingKey = "installPending";

@@ -12,6 +12,8 @@ extern const std::string gameExeName;        // "runa3D.exe"
 extern const std::string localConfigName;    // "local_config.json"
 extern const std::string localFileInfoName;  // "local_fileInfo.json"
 extern const std::string downloadRecordPath; // installDirName + "/downloadRecord"
+// The installed package's entries and their files as written, for differential updates.
+extern const std::string packageManifestPath; // installDirName + "/.tidewake-manifest"
 extern const std::vector<std::string> baseUrls;
 // Download-record key naming the package whose installation has not finished: set before its
 // download starts (or, when it is complete on disk already, before its verification) and

@@ -8,6 +8,9 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 // (event, message, first, second). Downloads: "trans", then "succ" or "fail". Requests: "trans",
 // then "succ", "timeout" or "error".
@@ -36,6 +39,24 @@ struct RequestTask {
   int timeoutMs = 0;       // the whole request, connect included; 0: no limit but libcurl's own
 };
 
+// Pieces of one remote object fetched by byte range, for a reader that wants a few parts of a
+// large file (a zip's directory, the entries that changed).
+struct RangeTask {
+  std::string url;
+  // [start, end) of the object, ascending and not overlapping; empty ranges are skipped.
+  std::vector<std::pair<uint64_t, uint64_t>> ranges;
+  // The object's size when known: every answer's Content-Range must state it, so a range read
+  // from another version of the file is refused.
+  std::optional<uint64_t> objectBytes;
+  // Takes each received piece with its offset in the object, in ascending order and exactly
+  // once; false stops the transfer ("fail").
+  std::function<bool(uint64_t offset, std::string_view bytes)> sink;
+  // "trans" (bytes received, bytes of all ranges), then "succ", "rangeIgnored" (the server
+  // answered without honouring the range: 200, or a Content-Range other than the one asked) or
+  // "fail" (message: why).
+  TransferCallback callback;
+};
+
 class HttpUtil {
  public:
   static void DownloadFile(const DownloadTask& task);
@@ -43,6 +64,9 @@ class HttpUtil {
   static void Request(const std::string& url, const std::string& body,
                       const TransferCallback& callback, const std::string& method,
                       int connectTimeout, int timeoutMs = 0);
+  // The ranges one after the other over one connection. A connection cut within a range is
+  // asked again for the rest of it a few times before the fetch fails.
+  static void FetchRanges(const RangeTask& task);
   // Copy the task into a new detached worker and return once it has taken it over.
   static void StartDownload(DownloadTask task);
   static void StartRequest(RequestTask task);

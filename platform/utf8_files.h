@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,14 @@ uint32_t FileAttributes(const std::string& path);
 bool PathExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 uint64_t FileSize(const std::string& path);
+// A file's size and last-write time as the file system keeps them, so a later look can tell
+// whether anything wrote to it since (Linux st_mtim, Windows ftLastWriteTime in 100-ns steps).
+struct FileStamp {
+  uint64_t bytes = 0;
+  int64_t mtimeNs = 0;  // nanoseconds since 1970-01-01 UTC
+};
+// Nothing when the path names no file (a folder, nothing, or no access).
+std::optional<FileStamp> FileSizeAndTime(const std::string& path);
 // Entry names in UTF-8.
 std::vector<DirEntry> ListDirectory(const std::string& dir);
 bool IsLink(const std::string& path);

@@ -37,6 +37,16 @@ std::string FileInfoDocument(const FileInfoContent& content) {
   rapidjson::Value list(rapidjson::kArrayType);
   for (const std::string& name : content.fileNameList) list.PushBack(Text(name, allocator), allocator);
   document.AddMember("fileNameList", list, allocator);
+  if (!content.zipDirectorySha256.empty()) {
+    document.AddMember("zipDirectorySha256", Text(content.zipDirectorySha256, allocator), allocator);
+  }
+  if (!content.zipEntrySha256.empty()) {
+    rapidjson::Value entries(rapidjson::kObjectType);
+    for (const auto& [name, digest] : content.zipEntrySha256) {
+      entries.AddMember(Text(name, allocator), Text(digest, allocator), allocator);
+    }
+    document.AddMember("zipEntrySha256", entries, allocator);
+  }
   return Pretty(document);
 }
 

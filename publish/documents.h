@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct FileInfoContent {
@@ -12,6 +13,9 @@ struct FileInfoContent {
   uint64_t zipBytes = 0;
   std::string zipSha256;
   std::vector<std::string> fileNameList;
+  // For launchers that fetch only the changed entries; left out of the document when empty.
+  std::string zipDirectorySha256;
+  std::vector<std::pair<std::string, std::string>> zipEntrySha256;  // entry name, digest
 };
 
 std::string FileInfoDocument(const FileInfoContent& content);

@@ -18,6 +18,7 @@
 #include "publish/package_digest.h"
 #include "publish/progress_line.h"
 #include "publish/version_rules.h"
+#include "publish/zip_hashes.h"
 #include "update/json_util.h"
 #include "update/version_strings.h"
 
@@ -157,6 +158,52 @@ std::optional<PackageContent> ReadPackage(const std::string& zipName, const std:
   return content;
 }
 
+// The members a launcher that fetches only changed entries checks those entries against: each
+// must match the package, or such launchers would refuse every differential update.
+void CheckPartHashes(const std::string& name, const std::string& zipName, const std::string& zipPath,
+                     const JsonUtil::Document& document, Findings& findings) {
+  const JsonUtil::Value* directoryValue = JsonUtil::FindMember(document, "zipDirectorySha256");
+  const JsonUtil::Value* entriesValue = JsonUtil::FindMember(document, "zipEntrySha256");
+  if (directoryValue == nullptr && entriesValue == nullptr) return;
+  const std::optional<ZipHashes> parts = HashZipParts(zipPath);
+  if (!parts) {
+    findings.Add(zipName, "its central directory cannot be read");
+    return;
+  }
+  if (directoryValue != nullptr) {
+    if (!directoryValue->IsString() || !IsLowerHex(directoryValue->GetString(), 64)) {
+      findings.Add(name, "\"zipDirectorySha256\" is not 64 lower-case hex digits");
+    } else if (parts->directorySha256 != directoryValue->GetString()) {
+      findings.Add(zipName, "central directory SHA-256 " + parts->directorySha256 + ", but " + name +
+                                " says " + directoryValue->GetString());
+    }
+  }
+  if (entriesValue == nullptr) return;
+  if (!entriesValue->IsObject()) {
+    findings.Add(name, "\"zipEntrySha256\" is not an object");
+    return;
+  }
+  std::set<std::string> inPackage;
+  for (const auto& [entry, digest] : parts->entrySha256) {
+    inPackage.insert(entry);
+    const JsonUtil::Value* stated = JsonUtil::FindMember(*entriesValue, entry);
+    if (stated == nullptr) {
+      findings.Add(name, "\"zipEntrySha256\" has no digest for entry \"" + entry + "\"");
+    } else if (!stated->IsString() || !IsLowerHex(stated->GetString(), 64)) {
+      findings.Add(name, "\"zipEntrySha256\" of \"" + entry + "\" is not 64 lower-case hex digits");
+    } else if (digest != stated->GetString()) {
+      findings.Add(zipName, "entry \"" + entry + "\" SHA-256 " + digest + ", but " + name + " says " +
+                                stated->GetString());
+    }
+  }
+  for (const auto& member : entriesValue->GetObject()) {
+    const std::string stated(member.name.GetString(), member.name.GetStringLength());
+    if (inPackage.count(stated) == 0) {
+      findings.Add(name, "\"zipEntrySha256\" names \"" + stated + "\", which " + zipName + " does not hold");
+    }
+  }
+}
+
 void CheckFileInfo(const std::string& serverFolder, const std::string& name,
                    const std::string& underscored, const JsonUtil::Document& document,
                    Findings& findings) {
@@ -221,6 +268,7 @@ void CheckFileInfo(const std::string& serverFolder, const std::string& name,
   if (shaValue != nullptr && shaValue->IsString() && digest.sha256 != shaValue->GetString()) {
     findings.Add(zipName, "SHA-256 " + digest.sha256 + ", but " + name + " says " + shaValue->GetString());
   }
+  CheckPartHashes(name, zipName, zipPath, document, findings);
   const std::optional<PackageContent> content = ReadPackage(zipName, zipPath, size, findings);
   if (!content) return;
   if (content->names.count(gameExeName) == 0) {

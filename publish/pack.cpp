@@ -19,6 +19,7 @@
 #include "publish/progress_line.h"
 #include "publish/signing.h"
 #include "publish/version_rules.h"
+#include "publish/zip_hashes.h"
 #include "publish/zip_writer.h"
 #include "update/version_strings.h"
 
@@ -153,6 +154,11 @@ int Pack(const PackRequest& request) {
     platform::RemoveFile(temporary);
     return Refuse("cannot read " + temporary + " back");
   }
+  const std::optional<ZipHashes> parts = HashZipParts(temporary);
+  if (!parts) {
+    platform::RemoveFile(temporary);
+    return Refuse("cannot read the directory of " + temporary + " back");
+  }
   if (!PublishTemporary(temporary, zipPath)) return Refuse("cannot rename the package to " + zipPath);
 
   FileInfoContent content;
@@ -161,6 +167,8 @@ int Pack(const PackRequest& request) {
   content.zipBytes = digest.bytes;
   content.zipSha256 = digest.sha256;
   content.fileNameList = files;
+  content.zipDirectorySha256 = parts->directorySha256;
+  content.zipEntrySha256 = parts->entrySha256;
   const int64_t timestamp = NowSeconds();
   if (!PublishDocument(fileInfoPath, fileInfoName, FileInfoDocument(content), request.key, timestamp)) {
     return 1;

@@ -2,7 +2,9 @@
 # The launcher's whole road on this machine: the publisher's tool packs and signs a sample game, a
 # loopback HTTPS server (nginx) serves it, and a launcher built against that server and trusting
 # that key installs the game in a fresh working directory and starts it.
-# A second run finds the game current and starts it without downloading.
+# A second run finds the game current and starts it without downloading. Then the publisher
+# puts out 1.0.1 with one file changed, and a third run fetches only that file's entry (with the
+# package's directory), not the package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
@@ -85,5 +87,23 @@ run_launcher second-run
 for _ in $(seq 50); do [ -s "$work/player/Kelpstone/game_received.txt" ] && break; sleep 0.1; done
 echo "-- signatures fetched over both runs: $(grep -c '\.minisig' "$work/nginx-access.log" || true) (config's each run, fileInfo's once: then its signed cache)"
 echo "-- package requests over both runs: $(grep -c '\.zip' "$work/nginx-access.log" || true) (the second run downloads nothing)"
+echo "-- the game received:"
+cat "$work/player/Kelpstone/game_received.txt"
+
+echo "== publishing 1.0.1: one file changed (signed)"
+for _ in $(seq 100); do echo "Sample game 1.0.1"; done >"$game/data/readme.txt"
+"$build/tidewake-publish" pack "$game" 1.0.1 "$work/www/PCDownload/sq1" --unsupported 1.0.0 \
+  -s "$work/keys/demo.key"
+"$build/tidewake-publish" check "$work/www/PCDownload/sq1" -p "$work/keys/demo.pub"
+rm -f "$work/player/Kelpstone/game_received.txt"
+log_lines=$(wc -l <"$work/nginx-access.log")
+run_launcher third-run
+for _ in $(seq 50); do [ -s "$work/player/Kelpstone/game_received.txt" ] && break; sleep 0.1; done
+package_bytes=$(stat -c %s "$work/www/PCDownload/sq1/Marlwood77301/game_1_0_1.zip")
+fetched=$(tail -n +"$((log_lines + 1))" "$work/nginx-access.log" |
+  awk '$7 ~ /game_1_0_1\.zip/ { sum += $10 } END { print sum + 0 }')
+echo "-- the launcher's log: $(grep -h "delta update of" "$work/player/tidewake.log" || echo "no differential update")"
+echo "-- package bytes fetched by the third run: $fetched of the package's $package_bytes"
+echo "-- installed readme: $(head -1 "$work/player/Kelpstone/data/readme.txt")"
 echo "-- the game received:"
 cat "$work/player/Kelpstone/game_received.txt"

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +21,10 @@ struct PackageInfo {
   std::vector<std::string> fileNameList;
   // SHA-256 of the package in lower-case hex, when the document states it; checked with zipMd5.
   std::string zipSha256;
+  // SHA-256 of the package's central directory and of each entry's bytes (local header, data,
+  // descriptor) by entry name, when stated: what a differential update is checked against.
+  std::string zipDirectorySha256;
+  std::map<std::string, std::string> zipEntrySha256;
 };
 
 // (status, first text, second text, first number, second number):
@@ -85,6 +90,9 @@ class Check {
   // Set with each "needUpdate": the package's SHA-256 when the document states one, else empty.
   // Read where the package is verified, after the verdict.
   std::string packageSha256;
+  // Set with each "needUpdate": the document's directory and entry hashes (empty when absent).
+  std::string packageDirectorySha256;
+  std::map<std::string, std::string> packageEntrySha256;
   // How documents are fetched; tests shorten the waits.
   FetchSettings fetchSettings;
 };

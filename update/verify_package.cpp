@@ -53,6 +53,8 @@ void Check::VerifyPackage(const std::string& fileInfoText, const CheckCallback& 
     const int64_t offset = ResumeOffset(info.zipName, info.zipMd5, info.zipBytes);
     packageByteLimit.reset();
     packageSha256 = info.zipSha256;
+    packageDirectorySha256 = info.zipDirectorySha256;
+    packageEntrySha256 = info.zipEntrySha256;
     if (info.zipBytesStated) {
       packageByteLimit = static_cast<uint64_t>(std::max<int64_t>(info.zipBytes, 0));
     }
@@ -76,6 +78,17 @@ PackageInfo Check::ReadPackageInfo(const std::string& fileInfoText) {
   if (const JsonUtil::Value* sha256 = JsonUtil::FindMember(document, "zipSha256");
       sha256 && sha256->IsString()) {
     info.zipSha256 = sha256->GetString();
+  }
+  info.zipDirectorySha256 = JsonUtil::GetString(document, "zipDirectorySha256");
+  if (const JsonUtil::Value* entries = JsonUtil::FindMember(document, "zipEntrySha256");
+      entries && entries->IsObject()) {
+    for (const auto& member : entries->GetObject()) {
+      // The first of two members with the same name wins, as everywhere in these documents.
+      if (member.value.IsString()) {
+        info.zipEntrySha256.emplace(std::string(member.name.GetString(), member.name.GetStringLength()),
+                                    member.value.GetString());
+      }
+    }
   }
   if (const JsonUtil::Value* bytes = JsonUtil::FindMember(document, "zipBytes");
       bytes && bytes->IsInt64()) {

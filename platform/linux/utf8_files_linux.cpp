@@ -2,6 +2,8 @@
 
 #include "platform/utf8_files.h"
 
+#include <sys/stat.h>
+
 #include "platform/injected_holds.h"
 
 namespace platform::utf8 {
@@ -15,6 +17,12 @@ MakeDirResult MakeDirectory(const std::string& path) { return platform::MakeDire
 bool RemoveFile(const std::string& path) { return platform::RemoveFile(path); }
 bool RemoveEmptyDirectory(const std::string& path) { return platform::RemoveEmptyDirectory(path); }
 void MarkExecutable(const std::string& path) { platform::MarkExecutable(path); }
+std::optional<FileStamp> FileSizeAndTime(const std::string& path) {
+  struct stat st {};
+  if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return FileStamp{static_cast<uint64_t>(st.st_size),
+                   static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
 std::FILE* OpenForWriting(const std::string& path) {
   if (testing::TakeInjectedHold(path)) return nullptr;
   return std::fopen(path.c_str(), "wb");

@@ -164,6 +164,16 @@ MakeDirResult MakeDirectory(const std::string& path) { return MakeDirectoryAt(Ut
 bool RemoveFile(const std::string& path) { return RemoveFileAt(Utf8ToWide(path)); }
 bool RemoveEmptyDirectory(const std::string& path) { return RemoveDirectoryAt(Utf8ToWide(path)); }
 void MarkExecutable(const std::string&) {}
+std::optional<FileStamp> FileSizeAndTime(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (path.empty() ||
+      !::GetFileAttributesExW(Utf8ToWide(path).c_str(), GetFileExInfoStandard, &data) ||
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return std::nullopt;
+  }
+  const uint64_t bytes = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  return FileStamp{bytes, FileTimeToUnixNs(data.ftLastWriteTime)};
+}
 std::FILE* OpenForWriting(const std::string& path) {
   return ::_wfopen(LongPathForm(Utf8ToWide(path)).c_str(), L"wb");
 }

@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """Starts a program and prints the seconds until a file it makes appears (then waits for it).
 
-  time_to_file.py DIRECTORY FILE [--display D] -- PROGRAM [ARGS...]
+  time_to_file.py DIRECTORY FILE [--display D] [--may-end-first] -- PROGRAM [ARGS...]
 
 The program runs in DIRECTORY; FILE (relative to DIRECTORY) is removed first and polled for
-every 0.2 ms. Without --display the program runs with no DISPLAY at all. Timing from Python
+every 0.2 ms. With --may-end-first the program may end before the file appears (a launcher
+that has started the program which writes it), else that is a failure. Without --display the program runs with no DISPLAY at all. Timing from Python
 instead of the shell keeps the measuring loop itself out of the result.
 """
 import os
@@ -29,7 +30,8 @@ def main() -> int:
     process = subprocess.Popen(command, cwd=directory, env=env,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     while not os.path.exists(path):
-        if process.poll() is not None and not os.path.exists(path):
+        if (process.poll() is not None and not os.path.exists(path)
+                and "--may-end-first" not in options):
             print(f"{command[0]} ended with {process.returncode} before {marker} appeared",
                   file=sys.stderr)
             return 1

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -110,6 +111,58 @@ TEST_F(PackTest, FileInfoStatesThePackageAndEveryFile) {
   EXPECT_EQ(Strings(info["fileNameList"]),
             (std::vector<std::string>{"data/levels/level1.dat", "data/readme.txt", "runa3D.exe",
                                       Utf8(u8"资料/说明.txt")}));
+}
+
+// Where each entry's local header lies, as the launcher's extraction finds it.
+std::map<uint64_t, std::string> LocalHeaders(const std::string& path) {
+  std::unique_ptr<void, int (*)(unzFile)> archive(unzOpen64(path.c_str()), unzClose);
+  std::map<uint64_t, std::string> headers;
+  for (int at = unzGoToFirstFile(archive.get()); at == UNZ_OK; at = unzGoToNextFile(archive.get())) {
+    unz_file_info64 info{};
+    char name[600] = {};
+    unzGetCurrentFileInfo64(archive.get(), &info, name, sizeof name, nullptr, 0, nullptr, 0);
+    unzOpenCurrentFile(archive.get());
+    const uint64_t data = unzGetCurrentFileZStreamPos64(archive.get());
+    headers[data - 30 - info.size_filename -
+            static_cast<uint64_t>(unzGetLocalExtrafield(archive.get(), nullptr, 0))] = name;
+    unzCloseCurrentFile(archive.get());
+  }
+  return headers;
+}
+
+uint32_t Le32(const std::string& bytes, size_t at) {
+  uint32_t value = 0;
+  for (int k = 3; k >= 0; --k) value = value << 8 | static_cast<uint8_t>(bytes.at(at + k));
+  return value;
+}
+
+// What a launcher fetching only changed entries checks them against: the directory's bytes and
+// each entry's bytes from its local header to the next one (or the directory).
+TEST_F(PackTest, FileInfoStatesTheDirectoryAndEachEntrysBytes) {
+  MakeGame("game");
+  ASSERT_EQ(Tool({"pack", "game", "1.0.0", "server"}).status, 0);
+  const std::string path = kFolder + "/game_1_0_0.zip";
+  const std::string zip = ReadFile(path);
+  const rapidjson::Document info = Json(ReadFile(kFolder + "/fileInfo_1_0_0.json"));
+
+  // The package carries no comment: its end record is its last 22 bytes.
+  const size_t directoryBytes = Le32(zip, zip.size() - 22 + 12);
+  const size_t directoryOffset = Le32(zip, zip.size() - 22 + 16);
+  ASSERT_TRUE(info.HasMember("zipDirectorySha256"));
+  EXPECT_EQ(info["zipDirectorySha256"].GetString(),
+            Digest(EVP_sha256(), zip.substr(directoryOffset, directoryBytes)));
+
+  const std::map<uint64_t, std::string> headers = LocalHeaders(path);
+  ASSERT_TRUE(info.HasMember("zipEntrySha256"));
+  const rapidjson::Value& entries = info["zipEntrySha256"];
+  ASSERT_EQ(entries.MemberCount(), headers.size());
+  for (auto it = headers.begin(); it != headers.end(); ++it) {
+    SCOPED_TRACE(it->second);
+    const uint64_t end = std::next(it) == headers.end() ? directoryOffset : std::next(it)->first;
+    ASSERT_TRUE(entries.HasMember(it->second.c_str()));
+    EXPECT_EQ(entries[it->second.c_str()].GetString(),
+              Digest(EVP_sha256(), zip.substr(it->first, end - it->first)));
+  }
 }
 
 TEST_F(PackTest, ConfigKeepsItsMembersAndGainsPatternsOnce) {

@@ -168,6 +168,7 @@ void HttpsTestServer::Answer(const httplib::Request& request, httplib::Response&
   RecordedRequest record{request.method, request.path, request.target, request.body,
                          request.get_header_value("Range"), {}};
   for (const auto& [name, value] : request.headers) record.headers[name] = value;
+  record.remotePort = request.remote_port;
 
   Reply reply;
   Handler handler;

@@ -61,6 +61,7 @@ struct RecordedRequest {
   std::string body;
   std::string range;   // the Range header, empty when none
   std::map<std::string, std::string> headers;
+  int remotePort = 0;  // the client's end of the connection: equal ports, one connection
 };
 
 class HttpsTestServer {

@@ -10,6 +10,9 @@ they hold beside them for comparison:
                            and local-header offsets all live in Zip64 extra fields
   OUT/huge-declared.zip    like python-forced.zip, one entry declaring 1 TiB in its extra field
                            (more than any test machine's disk holds free)
+  OUT/streamed.zip         Python's zipfile writing to a stream it cannot seek back in: every
+                           entry's sizes and CRC follow its data in a data descriptor; the archive
+                           carries a comment
 
 Usage: make_zip64_archives.py OUT
 """
@@ -83,6 +86,36 @@ def write_python_forced(path, files):
             sys.exit(f"{path}: {name} is not Zip64 in its central record")
 
 
+class Unseekable:
+    """A file zipfile can only append to, as a pipe."""
+
+    def __init__(self, f):
+        self.f = f
+
+    def write(self, data):
+        return self.f.write(data)
+
+    def flush(self):
+        self.f.flush()
+
+
+def write_streamed(path, files):
+    with open(path, "wb") as f:
+        with zipfile.ZipFile(Unseekable(f), "w") as archive:
+            archive.comment = b"written in one pass"
+            for name, content in files:
+                info = zipfile.ZipInfo(name, date_time=(2024, 5, 1, 12, 0, 0))
+                info.compress_type = zipfile.ZIP_STORED if name.endswith(".bin") else zipfile.ZIP_DEFLATED
+                archive.writestr(info, content)
+    data = open(path, "rb").read()
+    at = data.find(b"PK\x03\x04")
+    while at >= 0:
+        (flags,) = struct.unpack_from("<H", data, at + 6)
+        if not flags & 8:
+            sys.exit(f"{path}: an entry has no data descriptor")
+        at = data.find(b"PK\x03\x04", at + 4)
+
+
 def main():
     out = sys.argv[1]
     files = tree_files()
@@ -101,6 +134,8 @@ def main():
             sys.exit(f"{infozip}: {name} is not Zip64 in its central record")
 
     write_python_forced(os.path.join(out, "python-forced.zip"), files)
+
+    write_streamed(os.path.join(out, "streamed.zip"), files)
 
     huge = os.path.join(out, "huge-declared.zip")
     write_python_forced(huge, [("small.txt", b"small\n"), ("huge.bin", b"not that big")])
