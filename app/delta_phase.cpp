@@ -66,16 +66,19 @@ bool LauncherApp::StartDeltaUpdate(const std::string& zipName, const std::string
       return;
     }
     platform::Diagnostic("delta update of %s: %zu of %zu entries fetched (%llu bytes), %zu kept; "
-                         "end records and directory %llu bytes",
+                         "end records and directory %llu bytes\n",
                          zipName.c_str(), outcome.fetched, outcome.fetched + outcome.kept,
                          static_cast<unsigned long long>(outcome.rangeBytes), outcome.kept,
                          static_cast<unsigned long long>(outcome.directoryBytes));
     deltaDirectory_ = std::move(outcome.directory);
-    KillGameProcesses(gameExeName);
+    const size_t stopped = KillGameProcesses(gameExeName);
     ShowTransferFinished(static_cast<int64_t>(outcome.rangeBytes));
     SetPhase("cleanRes");
     // The same pause as before a full package's extraction, for a game that was just stopped.
-    RunDelayed(900, [this, deltaPath = own.deltaPath] { BeginUnzip(deltaPath); });
+    // With no game running there is nothing to wait for, and on this road the pause would be
+    // most of the update's time.
+    RunDelayed(stopped > 0 ? 900 : 0,
+               [this, deltaPath = own.deltaPath] { BeginUnzip(deltaPath); });
   });
   return true;
 }
@@ -93,6 +96,6 @@ void LauncherApp::WriteInstalledManifest() {
   // Without a manifest the next update is a full download, which is always right.
   if (!directory || !WritePackageManifest(packageManifestPath, installDirName, *directory)) {
     platform::RemoveFile(packageManifestPath);
-    platform::Diagnostic("no manifest of the installed package written");
+    platform::Diagnostic("no manifest of the installed package written\n");
   }
 }

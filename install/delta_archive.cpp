@@ -4,6 +4,7 @@
 #include <numeric>
 
 #include "install/zip_fields.h"
+#include "platform/files.h"
 
 using namespace zip_fields;
 
@@ -24,7 +25,7 @@ std::string Hex(const platform::Sha256::Digest& digest) {
 DeltaArchiveWriter::DeltaArchiveWriter(const std::string& path,
                                        const std::vector<ZipDirectoryEntry>& directory,
                                        const std::vector<size_t>& entries)
-    : file_(std::fopen(path.c_str(), "wb")) {
+    : file_(platform::OpenFile(path, "wb")) {
   if (file_ == nullptr) {
     Fail("cannot open " + path);
     return;

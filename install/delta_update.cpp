@@ -68,7 +68,7 @@ DeltaOutcome Fallback(DeltaOutcome outcome, std::string reason) {
   outcome.status = "fallback";
   outcome.reason = std::move(reason);
   outcome.directory.clear();
-  platform::Diagnostic("delta: falling back to the full package: %s", outcome.reason.c_str());
+  platform::Diagnostic("delta: falling back to the full package: %s\n", outcome.reason.c_str());
   return outcome;
 }
 

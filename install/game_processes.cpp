@@ -8,9 +8,12 @@ void ForEachProcessNamed(const std::string& exeName,
   }
 }
 
-void KillGameProcesses(const std::string& exeName) {
-  ForEachProcessNamed(exeName, [](const platform::ProcessEntry& entry) {
+size_t KillGameProcesses(const std::string& exeName) {
+  size_t found = 0;
+  ForEachProcessNamed(exeName, [&found](const platform::ProcessEntry& entry) {
     platform::TerminateProcessById(entry.pid);
+    ++found;
     return LoopState::Continue;
   });
+  return found;
 }

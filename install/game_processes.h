@@ -14,5 +14,5 @@ void ForEachProcessNamed(const std::string& exeName,
                          const std::function<LoopState(const platform::ProcessEntry&)>& callback);
 
 // Terminates every process named exeName without waiting for it to end; processes that cannot
-// be opened are skipped.
-void KillGameProcesses(const std::string& exeName);
+// be opened are skipped. Returns how many such processes were found.
+size_t KillGameProcesses(const std::string& exeName);

@@ -144,7 +144,7 @@ bool ReadAt(std::FILE* file, uint64_t offset, uint64_t size, std::string& bytes)
 
 std::optional<std::vector<ZipDirectoryEntry>> ReadZipDirectoryOfFile(const std::string& path) {
   const uint64_t archiveBytes = platform::FileSize(path);
-  const FilePtr file(std::fopen(path.c_str(), "rb"));
+  const FilePtr file(platform::OpenFile(path, "rb"));
   if (file == nullptr) return std::nullopt;
   const uint64_t tailBytes = std::min(archiveBytes, kZipTailBytes);
   std::string bytes;

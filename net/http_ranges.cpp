@@ -183,7 +183,7 @@ void HttpUtil::FetchRanges(const RangeTask& task) {
       curl_easy_setopt(curl, CURLOPT_RANGE, range.c_str());
       const CURLcode code = curl_easy_perform(curl);
       if (state.ignored || (code == CURLE_OK && !state.checked && state.status == 200)) {
-        platform::Diagnostic("range %s of %s not honoured (status %ld, Content-Range \"%s\")",
+        platform::Diagnostic("range %s of %s not honoured (status %ld, Content-Range \"%s\")\n",
                              range.c_str(), task.url.c_str(), state.status,
                              state.contentRange.c_str());
         handle.reset();
@@ -194,7 +194,7 @@ void HttpUtil::FetchRanges(const RangeTask& task) {
         const std::string message =
             state.refused ? state.refusal
                           : FormatMessage("range answered with status %ld and no bytes", state.status);
-        platform::Diagnostic("%s", message.c_str());
+        platform::Diagnostic("%s\n", message.c_str());
         handle.reset();
         task.callback("fail", message, 0, static_cast<double>(state.status));
         return;
@@ -206,19 +206,19 @@ void HttpUtil::FetchRanges(const RangeTask& task) {
             FormatMessage("curl perform fail, curl_code %d (%s), ret_code %d",
                           static_cast<int>(code), curl_easy_strerror(code),
                           static_cast<int>(state.status));
-        platform::Diagnostic("%s", message.c_str());
+        platform::Diagnostic("%s\n", message.c_str());
         handle.reset();
         task.callback("fail", message, static_cast<double>(code), static_cast<double>(state.status));
         return;
       }
-      platform::Diagnostic("range of %s cut at %llu of [%llu, %llu), asking for the rest",
+      platform::Diagnostic("range of %s cut at %llu of [%llu, %llu), asking for the rest\n",
                            task.url.c_str(), static_cast<unsigned long long>(state.next),
                            static_cast<unsigned long long>(start),
                            static_cast<unsigned long long>(end));
     }
   }
   handle.reset();
-  platform::Diagnostic("ranges succ from %s: %llu bytes in %zu ranges", task.url.c_str(),
+  platform::Diagnostic("ranges succ from %s: %llu bytes in %zu ranges\n", task.url.c_str(),
                        static_cast<unsigned long long>(state.done), task.ranges.size());
   task.callback("succ", "", static_cast<double>(state.done), 0);
 }

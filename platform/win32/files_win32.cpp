@@ -167,7 +167,7 @@ void MarkExecutable(const std::string&) {}
 std::optional<FileStamp> FileSizeAndTime(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (path.empty() ||
-      !::GetFileAttributesExW(Utf8ToWide(path).c_str(), GetFileExInfoStandard, &data) ||
+      !::GetFileAttributesExW(LongPathForm(Utf8ToWide(path)).c_str(), GetFileExInfoStandard, &data) ||
       (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     return std::nullopt;
   }
