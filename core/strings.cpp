@@ -37,3 +37,14 @@ bool SameDigest(const std::string& a, const std::string& b) {
   }
   return true;
 }
+
+std::string LowerHex(const unsigned char* bytes, size_t size) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string text;
+  text.reserve(size * 2);
+  for (size_t i = 0; i < size; ++i) {
+    text += kDigits[bytes[i] >> 4];
+    text += kDigits[bytes[i] & 15];
+  }
+  return text;
+}

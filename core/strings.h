@@ -1,6 +1,7 @@
 #pragma once
 // Byte-string helpers for the documents, the record and the version names.
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -16,3 +17,6 @@ std::vector<std::string> SplitString(const std::string& text, const std::string&
 // match in either case (hex digests are printed both ways). Neither may be empty, since an
 // empty digest means none could be made.
 bool SameDigest(const std::string& a, const std::string& b);
+
+// The bytes as lower-case hex digits, two per byte: how digests are written in documents and logs.
+std::string LowerHex(const unsigned char* bytes, size_t size);

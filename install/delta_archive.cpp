@@ -3,22 +3,13 @@
 #include <algorithm>
 #include <numeric>
 
+#include "core/strings.h"
 #include "install/zip_fields.h"
 #include "platform/files.h"
 
 using namespace zip_fields;
 
 namespace {
-
-std::string Hex(const platform::Sha256::Digest& digest) {
-  static const char kHex[] = "0123456789abcdef";
-  std::string text;
-  for (uint8_t byte : digest) {
-    text += kHex[byte >> 4];
-    text += kHex[byte & 0xF];
-  }
-  return text;
-}
 
 }  // namespace
 
@@ -85,7 +76,7 @@ bool DeltaArchiveWriter::EndSpan() {
   platform::Sha256::Digest digest{};
   std::string failure;
   if (!hash_.Finish(&digest, &failure)) return Fail(failure);
-  spanSha256_[order_[current_]] = Hex(digest);
+  spanSha256_[order_[current_]] = LowerHex(digest.data(), digest.size());
   ++current_;
   spanDone_ = 0;
   spanHead_.clear();

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <utility>
 
+#include "core/strings.h"
 #include "install/delta_archive.h"
 #include "install/delta_plan.h"
 #include "install/package_manifest.h"
@@ -49,13 +50,7 @@ std::string Sha256Hex(std::string_view bytes) {
       !hash.Finish(&digest, &failure)) {
     return {};
   }
-  static const char kHex[] = "0123456789abcdef";
-  std::string hex;
-  for (uint8_t b : digest) {
-    hex += kHex[b >> 4];
-    hex += kHex[b & 15];
-  }
-  return hex;
+  return LowerHex(digest.data(), digest.size());
 }
 
 bool SameHex(const std::string& a, const std::string& b) {

@@ -6,6 +6,7 @@
 #include <tuple>
 #include <type_traits>
 
+#include "core/strings.h"
 #include "platform/diagnostics.h"
 #include "platform/files.h"
 #include "platform/md5.h"
@@ -17,17 +18,6 @@ constexpr size_t kChunkBytes = 1 << 20;
 
 void LogFailure(const char* message) {
   platform::Diagnostic("%s%d\n", message, platform::LastErrorCode());
-}
-
-template <class Digest>
-std::string HexText(const Digest& digest) {
-  static const char kHex[] = "0123456789abcdef";
-  std::string text;
-  for (uint8_t byte : digest) {
-    text += kHex[byte >> 4];
-    text += kHex[byte & 0xF];
-  }
-  return text;
 }
 
 // Hex digests of the whole file through the platform's streaming hashes, all fed from one read
@@ -75,7 +65,7 @@ std::array<std::string, sizeof...(Hash)> FileDigests(const std::string& path) {
         const auto finish = [&](auto& one) {
           typename std::remove_reference_t<decltype(one)>::Digest digest{};
           if (!one.Finish(&digest, &failure)) return false;
-          made[index] = HexText(digest);
+          made[index] = LowerHex(digest.data(), digest.size());
           platform::Diagnostic("%s\n", made[index].c_str());
           ++index;
           return true;

@@ -67,6 +67,12 @@ int ReportProgress(void* sink, double downloadTotal, double downloadNow, double 
 // are followed.
 void TrustVerifiedPeersOnly(CURL* curl);
 
+// What every transfer of package bytes (the whole package, or its byte ranges) asks of libcurl
+// beside its own target: the URL with redirects, TLS trust, the system's proxy, no signals, the
+// low-speed time-out (under 1 B/s for 5 s), the verbose log, and a receive buffer as large as
+// curl's own command line uses.
+void SetPackageTransferOptions(CURL* curl, const std::string& url);
+
 // printf-style formatting of a failure text into a fixed 1024-byte buffer: a longer text is cut
 // at 1023 bytes.
 std::string FormatMessage(const char* format, ...);

@@ -2,7 +2,6 @@
 #include <string>
 
 #include "fs/stdio_file.h"
-#include "net/curl_proxy.h"
 #include "net/curl_transfer.h"
 #include "net/http_util.h"
 #include "platform/diagnostics.h"
@@ -13,7 +12,6 @@ using namespace net_detail;
 
 namespace {
 
-constexpr long kReceiveBufferBytes = 100 * 1024;  // what curl's own command line uses
 
 void Report(const DownloadTask& task, const std::string& event, const std::string& message,
             double first, double second) {
@@ -50,24 +48,13 @@ void HttpUtil::DownloadFile(const DownloadTask& task) {
 
   ProgressSink progress{&task.callback};
   FileSink sink{file.get(), offset, task.maxBytes};
-  curl_easy_setopt(curl, CURLOPT_URL, task.url.c_str());
-  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  SetPackageTransferOptions(curl, task.url);
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &WriteToFile);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
   curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(curl, CURLOPT_PROGRESSFUNCTION, &ReportProgress);
   curl_easy_setopt(curl, CURLOPT_PROGRESSDATA, &progress);
-  TrustVerifiedPeersOnly(curl);
-  UseSystemProxy(curl, task.url);
-  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 5L);
-  curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);
   curl_easy_setopt(curl, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(offset));
-  // With libcurl's 16 KiB default receive buffer a package download makes six times as many
-  // TLS reads, file writes and progress calls as with curl's own command line, and falls
-  // behind it on a fast link.
-  curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
 
   CURLcode code = CURLE_OK;
   long status = PerformAndReadStatus(curl, code);

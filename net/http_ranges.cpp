@@ -5,7 +5,6 @@
 #include <string>
 #include <string_view>
 
-#include "net/curl_proxy.h"
 #include "net/curl_transfer.h"
 #include "net/http_util.h"
 #include "platform/diagnostics.h"
@@ -14,7 +13,6 @@ using namespace net_detail;
 
 namespace {
 
-constexpr long kReceiveBufferBytes = 100 * 1024;
 // Answers that end early are asked for the rest this many times per range; an answer that
 // brought bytes does not count, so a link that drops now and then still gets through.
 constexpr int kResumeAttempts = 3;
@@ -155,19 +153,11 @@ void HttpUtil::FetchRanges(const RangeTask& task) {
     task.callback("fail", "can not init curl", 0, 0);
     return;
   }
-  curl_easy_setopt(curl, CURLOPT_URL, task.url.c_str());
-  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  SetPackageTransferOptions(curl, task.url);
   curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &KeepHeader);
   curl_easy_setopt(curl, CURLOPT_HEADERDATA, &state);
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &ReceiveRange);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &state);
-  TrustVerifiedPeersOnly(curl);
-  UseSystemProxy(curl, task.url);
-  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 5L);
-  curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);
-  curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
 
   for (const auto& [start, end] : task.ranges) {
     if (end <= start) continue;

@@ -5,19 +5,9 @@
 #include <cstdio>
 #include <vector>
 
+#include "core/strings.h"
 #include "fs/stdio_file.h"
 #include "platform/md5.h"
-
-std::string LowerHex(const unsigned char* bytes, size_t size) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string text;
-  text.reserve(size * 2);
-  for (size_t i = 0; i < size; ++i) {
-    text += kDigits[bytes[i] >> 4];
-    text += kDigits[bytes[i] & 15];
-  }
-  return text;
-}
 
 PackageDigest DigestPackage(const std::string& path,
                             const std::function<void(uint64_t doneBytes)>& progress) {

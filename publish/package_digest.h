@@ -15,4 +15,3 @@ struct PackageDigest {
 PackageDigest DigestPackage(const std::string& path,
                             const std::function<void(uint64_t doneBytes)>& progress);
 
-std::string LowerHex(const unsigned char* bytes, size_t size);

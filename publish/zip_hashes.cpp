@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "core/strings.h"
 #include "fs/stdio_file.h"
 #include "install/zip_directory.h"
 #include "platform/file_seek.h"
