@@ -38,6 +38,7 @@ bool ParseNumber(std::string_view text, Number& value, int base) {
   if (text.empty() || text.size() > 20) return false;
   const std::string copy(text);
   char* end = nullptr;
+  errno = 0;
   if constexpr (std::is_signed_v<Number>) {
     if (!(copy[0] == '-' || (copy[0] >= '0' && copy[0] <= '9'))) return false;
     value = static_cast<Number>(std::strtoll(copy.c_str(), &end, base));
@@ -77,7 +78,6 @@ std::vector<ManifestEntry> ReadPackageManifest(const std::string& path) {
     // A last line without its end was cut short.
     if (end == std::string_view::npos) return {};
     ManifestEntry entry{};
-    errno = 0;
     if (!ParseLine(rest.substr(0, end), entry)) return {};
     entries.push_back(std::move(entry));
     rest.remove_prefix(end + 1);

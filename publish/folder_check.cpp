@@ -160,12 +160,12 @@ std::optional<PackageContent> ReadPackage(const std::string& zipName, const std:
 
 // The members a launcher that fetches only changed entries checks those entries against: each
 // must match the package, or such launchers would refuse every differential update.
-void CheckPartHashes(const std::string& name, const std::string& zipName, const std::string& zipPath,
-                     const JsonUtil::Document& document, Findings& findings) {
+void CheckPartHashes(const std::string& name, const std::string& zipName,
+                     const std::optional<ZipHashes>& parts, const JsonUtil::Document& document,
+                     Findings& findings) {
   const JsonUtil::Value* directoryValue = JsonUtil::FindMember(document, "zipDirectorySha256");
   const JsonUtil::Value* entriesValue = JsonUtil::FindMember(document, "zipEntrySha256");
   if (directoryValue == nullptr && entriesValue == nullptr) return;
-  const std::optional<ZipHashes> parts = HashZipParts(zipPath);
   if (!parts) {
     findings.Add(zipName, "its central directory cannot be read");
     return;
@@ -253,10 +253,19 @@ void CheckFileInfo(const std::string& serverFolder, const std::string& name,
     findings.Add(zipName, std::to_string(size) + " bytes, but " + name + " says " +
                               std::to_string(bytesValue->GetInt64()));
   }
+  // The parts' digests come from the same pass over the package.
+  std::optional<ZipPartHasher> hasher;
+  if (std::optional<std::vector<ZipDirectoryEntry>> directory = ReadZipDirectoryOfFile(zipPath)) {
+    hasher.emplace(std::move(*directory));
+  }
   PackageDigest digest;
   {
     ProgressLine progress("Digesting " + zipName, size);
-    digest = DigestPackage(zipPath, [&progress](uint64_t done) { progress.Update(done); });
+    digest = DigestPackage(
+        zipPath, [&progress](uint64_t done) { progress.Update(done); },
+        [&hasher](const unsigned char* bytes, size_t count) {
+          if (hasher) hasher->Feed(bytes, count);
+        });
   }
   if (digest.md5.empty()) {
     findings.Add(zipName, "cannot be read");
@@ -268,7 +277,7 @@ void CheckFileInfo(const std::string& serverFolder, const std::string& name,
   if (shaValue != nullptr && shaValue->IsString() && digest.sha256 != shaValue->GetString()) {
     findings.Add(zipName, "SHA-256 " + digest.sha256 + ", but " + name + " says " + shaValue->GetString());
   }
-  CheckPartHashes(name, zipName, zipPath, document, findings);
+  CheckPartHashes(name, zipName, hasher ? hasher->Finish() : std::nullopt, document, findings);
   const std::optional<PackageContent> content = ReadPackage(zipName, zipPath, size, findings);
   if (!content) return;
   if (content->names.count(gameExeName) == 0) {

@@ -145,19 +145,27 @@ int Pack(const PackRequest& request) {
       return Refuse("cannot put " + temporary + " on the disk");
     }
   }
+  std::optional<std::vector<ZipDirectoryEntry>> directory = ReadZipDirectoryOfFile(temporary);
+  if (!directory) {
+    platform::RemoveFile(temporary);
+    return Refuse("cannot read the directory of " + temporary + " back");
+  }
+  ZipPartHasher hasher(std::move(*directory));
   PackageDigest digest;
   {
     ProgressLine progress("Digesting " + zipName, fs::file_size(temporary, failure));
-    digest = DigestPackage(temporary, [&progress](uint64_t done) { progress.Update(done); });
+    digest = DigestPackage(
+        temporary, [&progress](uint64_t done) { progress.Update(done); },
+        [&hasher](const unsigned char* bytes, size_t size) { hasher.Feed(bytes, size); });
   }
   if (digest.md5.empty()) {
     platform::RemoveFile(temporary);
     return Refuse("cannot read " + temporary + " back");
   }
-  const std::optional<ZipHashes> parts = HashZipParts(temporary);
+  const std::optional<ZipHashes> parts = hasher.Finish();
   if (!parts) {
     platform::RemoveFile(temporary);
-    return Refuse("cannot read the directory of " + temporary + " back");
+    return Refuse("cannot read " + temporary + " back");
   }
   if (!PublishTemporary(temporary, zipPath)) return Refuse("cannot rename the package to " + zipPath);
 

@@ -10,7 +10,8 @@
 #include "platform/md5.h"
 
 PackageDigest DigestPackage(const std::string& path,
-                            const std::function<void(uint64_t doneBytes)>& progress) {
+                            const std::function<void(uint64_t doneBytes)>& progress,
+                            const std::function<void(const unsigned char*, size_t)>& chunks) {
   FilePtr in(std::fopen(path.c_str(), "rb"));
   if (in == nullptr) return {};
   platform::Md5 md5;
@@ -26,6 +27,7 @@ PackageDigest DigestPackage(const std::string& path,
     if (got == 0) break;
     if (!md5.Update(buffer.data(), got, &failure)) return {};
     crypto_hash_sha256_update(&sha256, buffer.data(), got);
+    if (chunks) chunks(buffer.data(), got);
     done += got;
     if (progress) progress(done);
   }

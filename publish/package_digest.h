@@ -11,7 +11,9 @@ struct PackageDigest {
   uint64_t bytes = 0;
 };
 
-// Nothing set (empty digests) when the file cannot be read; progress hears the bytes read.
-PackageDigest DigestPackage(const std::string& path,
-                            const std::function<void(uint64_t doneBytes)>& progress);
+// Nothing set (empty digests) when the file cannot be read; progress hears the bytes read, and
+// chunks, when given, gets them in order.
+PackageDigest DigestPackage(
+    const std::string& path, const std::function<void(uint64_t doneBytes)>& progress,
+    const std::function<void(const unsigned char* bytes, size_t size)>& chunks = nullptr);
 

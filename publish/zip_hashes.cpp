@@ -1,6 +1,7 @@
 #include "publish/zip_hashes.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <numeric>
 
 #include "core/strings.h"
 #include "fs/stdio_file.h"
@@ -11,20 +12,6 @@
 
 namespace {
 
-// Feeds size bytes of the file from offset on into the hash.
-bool HashRange(std::FILE* file, uint64_t offset, uint64_t size, platform::Sha256& hash,
-               std::vector<unsigned char>& buffer) {
-  if (!platform::SeekFromStart(file, offset)) return false;
-  std::string failure;
-  while (size > 0) {
-    const size_t want = size < buffer.size() ? static_cast<size_t>(size) : buffer.size();
-    if (std::fread(buffer.data(), 1, want, file) != want) return false;
-    if (!hash.Update(buffer.data(), want, &failure)) return false;
-    size -= want;
-  }
-  return true;
-}
-
 std::optional<std::string> Hex(platform::Sha256& hash) {
   platform::Sha256::Digest digest{};
   std::string failure;
@@ -34,34 +21,53 @@ std::optional<std::string> Hex(platform::Sha256& hash) {
 
 }  // namespace
 
-std::optional<ZipHashes> HashZipParts(const std::string& path) {
-  const std::optional<std::vector<ZipDirectoryEntry>> entries = ReadZipDirectoryOfFile(path);
-  if (!entries) return std::nullopt;
-  ZipHashes hashes;
-  platform::Sha256 hash;
+ZipPartHasher::ZipPartHasher(std::vector<ZipDirectoryEntry> directory)
+    : directory_(std::move(directory)), order_(directory_.size()), spanSha256_(directory_.size()) {
+  std::iota(order_.begin(), order_.end(), size_t{0});
+  std::sort(order_.begin(), order_.end(), [this](size_t a, size_t b) {
+    return directory_[a].spanStart < directory_[b].spanStart;
+  });
+}
+
+void ZipPartHasher::Feed(const unsigned char* bytes, size_t size) {
   std::string failure;
+  while (size > 0 && current_ < order_.size() && !failed_) {
+    const ZipDirectoryEntry& span = directory_[order_[current_]];
+    if (position_ < span.spanStart) {
+      // Bytes before the first local header belong to no entry.
+      const size_t skipped =
+          static_cast<size_t>(std::min<uint64_t>(size, span.spanStart - position_));
+      bytes += skipped, size -= skipped, position_ += skipped;
+      continue;
+    }
+    if (position_ == span.spanStart && !hash_.Begin(&failure)) failed_ = true;
+    const size_t taken = static_cast<size_t>(std::min<uint64_t>(size, span.spanEnd - position_));
+    if (!failed_ && !hash_.Update(bytes, taken, &failure)) failed_ = true;
+    bytes += taken, size -= taken, position_ += taken;
+    if (!failed_ && position_ == span.spanEnd) {
+      std::optional<std::string> digest = Hex(hash_);
+      if (!digest) failed_ = true;
+      spanSha256_[order_[current_++]] = digest.value_or("");
+    }
+  }
+}
+
+std::optional<ZipHashes> ZipPartHasher::Finish() {
+  if (failed_ || current_ < order_.size()) return std::nullopt;
+  ZipHashes hashes;
   // The records follow each other without a gap: together they are the directory's bytes.
-  if (!hash.Begin(&failure)) return std::nullopt;
-  for (const ZipDirectoryEntry& entry : *entries) {
-    if (!hash.Update(entry.centralRecord.data(), entry.centralRecord.size(), &failure)) {
+  std::string failure;
+  if (!hash_.Begin(&failure)) return std::nullopt;
+  for (const ZipDirectoryEntry& entry : directory_) {
+    if (!hash_.Update(entry.centralRecord.data(), entry.centralRecord.size(), &failure)) {
       return std::nullopt;
     }
   }
-  std::optional<std::string> directory = Hex(hash);
+  std::optional<std::string> directory = Hex(hash_);
   if (!directory) return std::nullopt;
   hashes.directorySha256 = std::move(*directory);
-
-  const FilePtr file(std::fopen(path.c_str(), "rb"));
-  if (file == nullptr) return std::nullopt;
-  std::vector<unsigned char> buffer(1 << 20);
-  for (const ZipDirectoryEntry& entry : *entries) {
-    if (!hash.Begin(&failure) ||
-        !HashRange(file.get(), entry.spanStart, entry.spanEnd - entry.spanStart, hash, buffer)) {
-      return std::nullopt;
-    }
-    std::optional<std::string> span = Hex(hash);
-    if (!span) return std::nullopt;
-    hashes.entrySha256.emplace_back(entry.name, std::move(*span));
+  for (size_t i = 0; i < directory_.size(); ++i) {
+    hashes.entrySha256.emplace_back(directory_[i].name, spanSha256_[i]);
   }
   return hashes;
 }
