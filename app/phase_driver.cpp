@@ -50,6 +50,9 @@ std::string MissingRoomForPackage(const std::string& zipName, int64_t zipBytes,
 }  // namespace
 
 void LauncherApp::StartCheck(std::optional<int> firstDelayMs) {
+  // A differential attempt that failed before this check must not describe whatever this one
+  // installs: its directory is another package's.
+  deltaDirectory_.reset();
   CreateDir(packageFolderName);
   ShowCheckStarted();
   SetPhase("check");

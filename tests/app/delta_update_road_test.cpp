@@ -18,6 +18,7 @@
 
 #include "core/strings.h"
 #include "fs/download_record.h"
+#include "install/package_manifest.h"
 #include "install/zip_directory.h"
 #include "platform/files.h"
 #include "tests/support/https_test_server.h"
@@ -289,6 +290,44 @@ TEST_P(DeltaRoadTest, FetchedEntryFailingItsCrcShowsTheExtractionFailureBox) {
   EXPECT_FALSE(AnyWholePackageRequest(damaged));
   ForgetDownloadRecord();
   EXPECT_EQ(DownloadRecordValue("installPending"), damaged.zipName);
+}
+
+// The failed extraction's Retry meets a newer version that arrives as a whole package: what gets
+// installed is that package, and so is what the manifest describes (never the failed attempt's
+// directory, whose checksums would let a later update keep files that differ).
+TEST_P(DeltaRoadTest, ManifestAfterARetriedFailureDescribesThePackageInstalled) {
+  const GamePackage installed = Version("1.0.0", 100);
+  GamePackage damaged = Version("1.0.1", 200);
+  const size_t data = EntryDataOffset(damaged.bytes, "data/changing.bin");
+  damaged.bytes[data + 1000] = static_cast<char>(damaged.bytes[data + 1000] ^ 0x01);
+  const std::string md5 = Md5Hex(damaged.bytes);
+  damaged.fileInfo = ReplaceAll(damaged.fileInfo, damaged.md5, md5);
+  damaged.md5 = md5;
+  const GamePackage next = Version("1.0.2", 300);
+  Install(installed);
+  Publish(server_, next);
+  server_.Serve(ServerPath(next.zipName), Reply::Body(next.bytes).IgnoringRange());
+  PublishUpdate(damaged);
+  server_.Serve(ServerPath("Marlwood77301/config.json"),
+                std::vector<Reply>{
+                    Reply::Body(R"({"lastVersion":"1.0.1","unsupportedVersions":["1.0.0"]})"),
+                    Reply::Body(R"({"lastVersion":"1.0.2","unsupportedVersions":["1.0.*"]})")});
+
+  const LauncherOutcome outcome = Run({}, "retry");
+
+  EXPECT_NE(outcome.err.find(Shown("解压文件失败！")), std::string::npos) << outcome.err;
+  ExpectInstalledAndStarted(outcome, next, {}, 300);
+  uint32_t installedCrc = 0;
+  for (const ZipDirectoryEntry& entry : DirectoryOf(next.bytes)) {
+    if (entry.name == "data/changing.bin") installedCrc = entry.crc32;
+  }
+  bool described = false;
+  for (const ManifestEntry& entry : ReadPackageManifest("Kelpstone/.tidewake-manifest")) {
+    if (entry.name != "data/changing.bin") continue;
+    described = true;
+    EXPECT_EQ(entry.crc32, installedCrc);
+  }
+  EXPECT_TRUE(described);
 }
 
 enum class DeltaKill { Fetch, Extraction };
