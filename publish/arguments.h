@@ -11,6 +11,8 @@ struct PublishArguments {
                                         // server folder; sign: the files
   std::vector<std::string> unsupported; // pack --unsupported
   bool replace = false;                 // pack --replace
+  bool rollback = false;                // pack --rollback
+  bool help = false;                    // --help or -h: command's usage, or all (command empty)
   bool unencrypted = false;             // keygen -W
   bool force = false;                   // keygen -f: replace existing key files
   std::string secretKeyFile;            // -s
@@ -21,4 +23,5 @@ struct PublishArguments {
 std::optional<PublishArguments> ParseArguments(const std::vector<std::string>& words,
                                                std::string* error);
 
-std::string UsageText();
+// The usage of one command with what it does, or of all commands when command is empty.
+std::string UsageText(const std::string& command = "");

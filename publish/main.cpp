@@ -1,7 +1,10 @@
-// tidewake-publish: packs, signs and checks what the launcher downloads. Diagnostics and results
-// go to standard output; the exit status is 0 only when the command did all it was asked.
+// tidewake-publish: packs, signs and checks what the launcher downloads. Results go to standard
+// output, diagnostics to standard error; the exit status is 0 only when the command did all it
+// was asked.
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -21,15 +24,16 @@ int Check(const PublishArguments& arguments) {
   if (!arguments.publicKeyFile.empty()) {
     std::ifstream in(arguments.publicKeyFile, std::ios::binary);
     if (!in) {
-      std::printf("check: cannot read %s\n", arguments.publicKeyFile.c_str());
+      std::fprintf(stderr, "check: cannot read %s: %s\n", arguments.publicKeyFile.c_str(),
+                   std::strerror(errno));
       return 2;
     }
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::string error;
     key = minisign::ParsePublicKey(text, &error);
     if (!key) {
-      std::printf("check: %s is not a public key (%s)\n", arguments.publicKeyFile.c_str(),
-                  error.c_str());
+      std::fprintf(stderr, "check: %s is not a public key (%s)\n", arguments.publicKeyFile.c_str(),
+                   error.c_str());
       return 2;
     }
   }
@@ -52,8 +56,12 @@ int main(int argc, char** argv) {
   std::string error;
   const std::optional<PublishArguments> arguments = ParseArguments(words, &error);
   if (!arguments) {
-    std::printf("tidewake-publish: %s\n%s", error.c_str(), UsageText().c_str());
+    std::fprintf(stderr, "tidewake-publish: %s\n%s", error.c_str(), UsageText().c_str());
     return 2;
+  }
+  if (arguments->help) {
+    std::printf("%s", UsageText(arguments->command).c_str());
+    return 0;
   }
   if (arguments->command == "keygen") {
     return GenerateKeyFiles(arguments->publicKeyFile, arguments->secretKeyFile,
@@ -74,6 +82,7 @@ int main(int argc, char** argv) {
   request.serverFolder = arguments->positional[2];
   request.unsupported = arguments->unsupported;
   request.replace = arguments->replace;
+  request.rollback = arguments->rollback;
   request.key = key ? &*key : nullptr;
   return Pack(request);
 }
