@@ -35,9 +35,17 @@ const CommandHelp kCommands[] = {
      "or Ctrl-C leaves SERVER_FOLDER as it was. --replace packs a published version again;\n"
      "--rollback lets lastVersion go back to an older version or one a pattern matches.\n"},
     {"check",
-     "  tidewake-publish check SERVER_FOLDER [-p PUBLIC_KEY_FILE]\n",
+     "  tidewake-publish check SERVER_FOLDER [-p PUBLIC_KEY_FILE]\n"
+     "  tidewake-publish check --url BASE_URL [-p PUBLIC_KEY_FILE] [--ca-bundle PEM_FILE]\n",
      "Reads SERVER_FOLDER with the launcher's own rules and reports what a launcher (with the key,\n"
-     "when given) would refuse or meet. Exit status 0 only when clean.\n"},
+     "when given) would refuse or meet. With --url, reads the live server at the launcher's base\n"
+     "URL as a launcher does: the documents with ?rand=, their signatures, the package's length and\n"
+     "a Range request from its end. Exit status 0 only when clean.\n"},
+    {"upload",
+     "  tidewake-publish upload SERVER_FOLDER DESTINATION [-p PUBLIC_KEY_FILE]\n",
+     "Checks SERVER_FOLDER, then copies it with rclone to DESTINATION (any rclone remote path):\n"
+     "packages first, then fileInfo documents, then the config; only what changed, never the\n"
+     "hidden temporary files. TIDEWAKE_RCLONE names another rclone program.\n"},
     {"keygen",
      "  tidewake-publish keygen -p PUBLIC_KEY_FILE -s SECRET_KEY_FILE [-W] [-f]\n",
      "Makes a minisign key pair; -W leaves the secret key unencrypted, -f replaces existing files.\n"},
@@ -75,7 +83,8 @@ std::optional<PublishArguments> ParseArguments(const std::vector<std::string>& w
     arguments.help = true;
     return arguments;
   }
-  if (command != "pack" && command != "check" && command != "keygen" && command != "sign") {
+  if (command != "pack" && command != "check" && command != "keygen" && command != "sign" &&
+      command != "upload") {
     *error = "unknown command: " + command;
     return std::nullopt;
   }
@@ -111,11 +120,15 @@ std::optional<PublishArguments> ParseArguments(const std::vector<std::string>& w
       arguments.unencrypted = true;
     } else if (word == "-f" && command == "keygen") {
       arguments.force = true;
-    } else if (word == "-s" && command != "check") {
+    } else if (word == "-s" && (command == "pack" || command == "keygen" || command == "sign")) {
       const std::optional<std::string> value = valueOf(i);
       if (!value) return std::nullopt;
       arguments.secretKeyFile = *value;
-    } else if (word == "-p" && (command == "check" || command == "keygen")) {
+    } else if ((word == "--url" || word == "--ca-bundle") && command == "check") {
+      const std::optional<std::string> value = valueOf(i);
+      if (!value) return std::nullopt;
+      (word == "--url" ? arguments.url : arguments.caBundle) = *value;
+    } else if (word == "-p" && (command == "check" || command == "keygen" || command == "upload")) {
       const std::optional<std::string> value = valueOf(i);
       if (!value) return std::nullopt;
       arguments.publicKeyFile = *value;
@@ -132,8 +145,10 @@ std::optional<PublishArguments> ParseArguments(const std::vector<std::string>& w
   const size_t count = arguments.positional.size();
   if (command == "pack" && count != 3) {
     *error = "pack needs GAME_FOLDER VERSION SERVER_FOLDER";
-  } else if (command == "check" && count != 1) {
-    *error = "check needs SERVER_FOLDER";
+  } else if (command == "check" && count != (arguments.url.empty() ? 1u : 0u)) {
+    *error = "check needs SERVER_FOLDER, or --url BASE_URL alone";
+  } else if (command == "upload" && count != 2) {
+    *error = "upload needs SERVER_FOLDER DESTINATION";
   } else if (command == "keygen" && (count != 0 || arguments.publicKeyFile.empty() ||
                                      arguments.secretKeyFile.empty())) {
     *error = "keygen needs -p PUBLIC_KEY_FILE and -s SECRET_KEY_FILE";
