@@ -14,7 +14,7 @@ packages=(
   openssl curl unzip zip nginx-light bc
   locales
   clang libclang-rt-14-dev
-  libsodium-dev minisign osslsigncode
+  libsodium-dev minisign osslsigncode rclone
 )
 [ "$#" -gt 0 ] && packages+=("$@")
 
