@@ -153,7 +153,7 @@ std::optional<PublishArguments> ParseArguments(const std::vector<std::string>& w
                                      arguments.secretKeyFile.empty())) {
     *error = "keygen needs -p PUBLIC_KEY_FILE and -s SECRET_KEY_FILE";
   } else if (command == "keygen" && SamePath(arguments.publicKeyFile, arguments.secretKeyFile)) {
-    *error = "keygen: " + arguments.publicKeyFile +
+    *error = arguments.publicKeyFile +
              " named for both keys; they need two files (one file would keep only the public key)";
   } else if (command == "sign" && (count == 0 || arguments.secretKeyFile.empty())) {
     *error = "sign needs -s SECRET_KEY_FILE and at least one FILE";

@@ -10,7 +10,6 @@
 
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -125,16 +124,6 @@ bool Accepts(int port) {
   return connected;
 }
 
-std::map<std::string, std::string> FilesBelow(const std::string& folder) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    if (entry.is_regular_file()) {
-      files[entry.path().lexically_relative(folder).generic_string()] = ReadFile(entry.path().string());
-    }
-  }
-  return files;
-}
-
 TEST_F(LiveTest, UploadSendsACleanFolderToWebDavAndRefusesAnUncleanOne) {
   fs::create_directories("remote");
   const int port = FreePort();
@@ -149,7 +138,7 @@ TEST_F(LiveTest, UploadSendsACleanFolderToWebDavAndRefusesAnUncleanOne) {
 
   const ProgramRun sent = Tool({"upload", "server", destination, "-p", "publisher.pub"});
   EXPECT_EQ(sent.status, 0) << sent.output;
-  EXPECT_EQ(FilesBelow("remote"), FilesBelow("server"));
+  EXPECT_EQ(publish_testing::Snapshot("remote"), publish_testing::Snapshot("server"));
 
   testing_support::WriteFile(kFolder + "/.game_0_9_9.zip.partial", "half");
   ASSERT_EQ(Tool({"pack", "game", "1.0.1", "server", "-s", "publisher.key"}).status, 0);

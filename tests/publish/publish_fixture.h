@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -102,6 +103,18 @@ inline void MakeGame(const std::string& folder) {
 }
 
 inline const std::string kFolder = "server/Marlwood77301";
+
+// Every name below the folder, files with their bytes' digest: what a live reader or a sync sees.
+inline std::map<std::string, std::string> Snapshot(const std::string& folder) {
+  std::map<std::string, std::string> seen;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    const std::string name = entry.path().lexically_relative(folder).generic_string();
+    seen[name] = entry.is_regular_file()
+                     ? Digest(EVP_sha256(), testing_support::ReadFile(entry.path().string()))
+                     : "<folder>";
+  }
+  return seen;
+}
 
 // The signature minisign makes of the file with this trusted comment (a timestamp the tool
 // itself would never write, a name another file has).
