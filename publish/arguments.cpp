@@ -37,20 +37,20 @@ const CommandHelp kCommands[] = {
     {"check",
      "  tidewake-publish check SERVER_FOLDER [-p PUBLIC_KEY_FILE]\n"
      "  tidewake-publish check --url BASE_URL [-p PUBLIC_KEY_FILE] [--ca-bundle PEM_FILE]\n",
-     "Reads SERVER_FOLDER with the launcher's own rules and reports what a launcher (with the key,\n"
+     "Reads SERVER_FOLDER with the launcher's own rules and reports what a launcher (with the "
+     "key,\n"
      "when given) would refuse or meet. With --url, reads the live server at the launcher's base\n"
-     "URL as a launcher does: the documents with ?rand=, their signatures, the package's length and\n"
+     "URL as a launcher does: the documents with ?rand=, their signatures, the package's length "
+     "and\n"
      "a Range request from its end. Exit status 0 only when clean.\n"},
-    {"upload",
-     "  tidewake-publish upload SERVER_FOLDER DESTINATION [-p PUBLIC_KEY_FILE]\n",
+    {"upload", "  tidewake-publish upload SERVER_FOLDER DESTINATION [-p PUBLIC_KEY_FILE]\n",
      "Checks SERVER_FOLDER, then copies it with rclone to DESTINATION (any rclone remote path):\n"
      "packages first, then fileInfo documents, then the config; only what changed, never the\n"
      "hidden temporary files. TIDEWAKE_RCLONE names another rclone program.\n"},
-    {"keygen",
-     "  tidewake-publish keygen -p PUBLIC_KEY_FILE -s SECRET_KEY_FILE [-W] [-f]\n",
-     "Makes a minisign key pair; -W leaves the secret key unencrypted, -f replaces existing files.\n"},
-    {"sign",
-     "  tidewake-publish sign -s SECRET_KEY_FILE FILE...\n",
+    {"keygen", "  tidewake-publish keygen -p PUBLIC_KEY_FILE -s SECRET_KEY_FILE [-W] [-f]\n",
+     "Makes a minisign key pair; -W leaves the secret key unencrypted, -f replaces existing "
+     "files.\n"},
+    {"sign", "  tidewake-publish sign -s SECRET_KEY_FILE FILE...\n",
      "Writes FILE.minisig beside each FILE, as minisign -S would.\n"},
 };
 
@@ -149,8 +149,8 @@ std::optional<PublishArguments> ParseArguments(const std::vector<std::string>& w
     *error = "check needs SERVER_FOLDER, or --url BASE_URL alone";
   } else if (command == "upload" && count != 2) {
     *error = "upload needs SERVER_FOLDER DESTINATION";
-  } else if (command == "keygen" && (count != 0 || arguments.publicKeyFile.empty() ||
-                                     arguments.secretKeyFile.empty())) {
+  } else if (command == "keygen" &&
+             (count != 0 || arguments.publicKeyFile.empty() || arguments.secretKeyFile.empty())) {
     *error = "keygen needs -p PUBLIC_KEY_FILE and -s SECRET_KEY_FILE";
   } else if (command == "keygen" && SamePath(arguments.publicKeyFile, arguments.secretKeyFile)) {
     *error = arguments.publicKeyFile +

@@ -77,9 +77,9 @@ void CheckSignature(const std::string& name, const std::string& path, const std:
     return;
   }
   if (!verdict.timestamp) {
-    findings.Add(name + ".minisig", needsTimestamp
-                                        ? "its trusted comment carries no timestamp: launchers refuse it"
-                                        : "its trusted comment carries no timestamp");
+    findings.Add(name + ".minisig",
+                 needsTimestamp ? "its trusted comment carries no timestamp: launchers refuse it"
+                                : "its trusted comment carries no timestamp");
     return;
   }
   const int64_t ahead = *verdict.timestamp - NowSeconds();
@@ -141,8 +141,8 @@ std::optional<PackageContent> ReadPackage(const std::string& zipName, const std:
                                 std::to_string(kMaxEntryNameBytes) + " bytes");
       continue;
     }
-    if (std::string why = EntryNameProblem(name); !why.empty() ||
-                                                   !(why = WindowsNameProblem(name)).empty()) {
+    if (std::string why = EntryNameProblem(name);
+        !why.empty() || !(why = WindowsNameProblem(name)).empty()) {
       findings.Add(zipName, "entry \"" + name + "\": " + why);
       continue;
     }
@@ -350,8 +350,9 @@ void CheckUnsignedBesideSigned(const std::string& serverFolder,
   if (!anySigned) return;
   for (const std::string& name : documents) {
     if (!fs::exists(serverFolder + "/" + name + ".minisig", failure)) {
-      findings.Add(name, "unsigned, while other documents here are signed: launchers with the key "
-                         "refuse it");
+      findings.Add(name,
+                   "unsigned, while other documents here are signed: launchers with the key "
+                   "refuse it");
     }
   }
 }
@@ -365,8 +366,7 @@ void CheckNewerFileInfos(const std::string& serverFolder, const std::string& con
        !failure && it != end; it.increment(failure)) {
     const std::string file = it->path().filename().string();
     if (!file.starts_with("fileInfo_") || !file.ends_with(".json")) continue;
-    const std::string version =
-        ReplaceAll(file.substr(9, file.size() - 9 - 5), "_", ".");
+    const std::string version = ReplaceAll(file.substr(9, file.size() - 9 - 5), "_", ".");
     const std::optional<int> order = CompareVersions(lastVersion, version);
     if (order && *order < 0) {
       findings.Add(configName, "\"lastVersion\" " + lastVersion + " is older than " + file +
@@ -431,8 +431,9 @@ std::vector<std::string> CheckServerFolder(const std::string& serverFolder,
   CheckNewerFileInfos(serverFolder, configName, lastVersion, findings);
   const JsonUtil::Value* named = JsonUtil::FindMember(*config, "fileInfoSha256");
   if (named != nullptr && (!named->IsString() || named->GetString() != TextSha256(*fileInfoText))) {
-    findings.Add(fileInfoName, "not the document " + configName +
-                                   " names in \"fileInfoSha256\": launchers with the key refuse it");
+    findings.Add(fileInfoName,
+                 "not the document " + configName +
+                     " names in \"fileInfoSha256\": launchers with the key refuse it");
   }
   const std::optional<JsonUtil::Document> fileInfo = ParseDocument(fileInfoName, *fileInfoText, findings);
   if (fileInfo) CheckFileInfo(serverFolder, fileInfoName, underscored, *fileInfo, findings);

@@ -40,7 +40,8 @@ int GenerateKeyFiles(const std::string& publicKeyFile, const std::string& secret
                      bool unencrypted, bool force) {
   for (const std::string& path : {publicKeyFile, secretKeyFile}) {
     if (!force && platform::PathExists(path)) {
-      std::fprintf(stderr, "keygen: %s exists; -f replaces it (and the key it holds is lost)\n", path.c_str());
+      std::fprintf(stderr, "keygen: %s exists; -f replaces it (and the key it holds is lost)\n",
+                   path.c_str());
       return 1;
     }
   }
@@ -62,11 +63,13 @@ int GenerateKeyFiles(const std::string& publicKeyFile, const std::string& secret
     return 1;
   }
   if (!WritePrivateFile(secretKeyFile, secretText)) {
-    std::fprintf(stderr, "keygen: cannot write %s: %s\n", secretKeyFile.c_str(), std::strerror(errno));
+    std::fprintf(stderr, "keygen: cannot write %s: %s\n", secretKeyFile.c_str(),
+                 std::strerror(errno));
     return 1;
   }
   if (!PublishFile(publicKeyFile, PublicKeyFileText(key))) {
-    std::fprintf(stderr, "keygen: cannot write %s: %s\n", publicKeyFile.c_str(), std::strerror(errno));
+    std::fprintf(stderr, "keygen: cannot write %s: %s\n", publicKeyFile.c_str(),
+                 std::strerror(errno));
     return 1;
   }
   std::printf("secret key %s (%s), public key %s, key id %s\n", secretKeyFile.c_str(),
@@ -78,7 +81,8 @@ int GenerateKeyFiles(const std::string& publicKeyFile, const std::string& secret
 std::optional<SecretKey> LoadSecretKey(const std::string& secretKeyFile) {
   std::ifstream in(secretKeyFile, std::ios::binary);
   if (!in) {
-    std::fprintf(stderr, "cannot read the secret key %s: %s\n", secretKeyFile.c_str(), std::strerror(errno));
+    std::fprintf(stderr, "cannot read the secret key %s: %s\n", secretKeyFile.c_str(),
+                 std::strerror(errno));
     return std::nullopt;
   }
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -93,7 +97,8 @@ int SignFiles(const SecretKey& key, const std::vector<std::string>& files) {
   for (const std::string& file : files) {
     std::string error;
     if (SignFile(key, file, &error)) {
-      std::printf("signed %s: %s.minisig (key %s)\n", file.c_str(), file.c_str(), KeyIdText(key.keyId).c_str());
+      std::printf("signed %s: %s.minisig (key %s)\n", file.c_str(), file.c_str(),
+                  KeyIdText(key.keyId).c_str());
     } else {
       std::fprintf(stderr, "sign: %s\n", error.c_str());
       result = 1;

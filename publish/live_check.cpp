@@ -95,7 +95,9 @@ std::string WithQuery(const std::string& url) {
 
 class LiveFindings {
  public:
-  void Add(const std::string& where, const std::string& what) { lines.push_back(where + ": " + what); }
+  void Add(const std::string& where, const std::string& what) {
+    lines.push_back(where + ": " + what);
+  }
   std::vector<std::string> lines;
 };
 
@@ -154,12 +156,14 @@ void CheckPackage(const LiveCheckRequest& request, const std::string& zipName, i
   const std::string url = request.baseUrl + zipName;
   const Answer head = Fetch(url, request.caBundle, "", true);
   if (!head.failure.empty() || head.status != 200) {
-    findings.Add(url, head.failure.empty() ? "answered " + std::to_string(head.status) : head.failure);
+    findings.Add(url,
+                 head.failure.empty() ? "answered " + std::to_string(head.status) : head.failure);
     return;
   }
   if (head.length >= 0 && head.length != zipBytes) {
-    findings.Add(url, "served with " + std::to_string(head.length) + " bytes, but the fileInfo says " +
-                          std::to_string(zipBytes) + ": every download fails its check");
+    findings.Add(url, "served with " + std::to_string(head.length) +
+                          " bytes, but the fileInfo says " + std::to_string(zipBytes) +
+                          ": every download fails its check");
   }
   const int64_t first = std::max<int64_t>(0, zipBytes - kTailBytes);
   const std::string range = std::to_string(first) + "-" + std::to_string(zipBytes - 1);
@@ -172,9 +176,9 @@ void CheckPackage(const LiveCheckRequest& request, const std::string& zipName, i
                           "and a broken download starts again from zero");
   } else if (tail.contentRange != "bytes " + range + "/" + std::to_string(zipBytes) ||
              static_cast<int64_t>(tail.body.size()) != zipBytes - first) {
-    findings.Add(url, "answers \"Range: bytes=" + range + "\" with \"Content-Range: " +
-                          tail.contentRange + "\" and " + std::to_string(tail.body.size()) +
-                          " bytes: not the range asked for");
+    findings.Add(url, "answers \"Range: bytes=" + range +
+                          "\" with \"Content-Range: " + tail.contentRange + "\" and " +
+                          std::to_string(tail.body.size()) + " bytes: not the range asked for");
   }
 }
 
@@ -183,7 +187,8 @@ void CheckPackage(const LiveCheckRequest& request, const std::string& zipName, i
 std::vector<std::string> CheckLiveServer(const LiveCheckRequest& request) {
   LiveFindings findings;
   const std::string configUrl = request.baseUrl + packageFolderName + "/config.json";
-  const std::optional<std::string> configText = FetchSignedDocument(request, "config.json", true, findings);
+  const std::optional<std::string> configText =
+      FetchSignedDocument(request, "config.json", true, findings);
   if (!configText) return findings.lines;
   const std::optional<JsonUtil::Document> config = Parsed(configUrl, *configText, findings);
   if (!config) return findings.lines;
@@ -192,15 +197,16 @@ std::vector<std::string> CheckLiveServer(const LiveCheckRequest& request) {
     findings.Add(configUrl, "\"lastVersion\" is missing or not a string");
     return findings.lines;
   }
-  const std::string fileInfoName =
-      "fileInfo_" + ReplaceAll(last->GetString(), ".", "_") + ".json";
+  const std::string fileInfoName = "fileInfo_" + ReplaceAll(last->GetString(), ".", "_") + ".json";
   const std::string fileInfoUrl = request.baseUrl + packageFolderName + "/" + fileInfoName;
-  const std::optional<std::string> fileInfoText = FetchSignedDocument(request, fileInfoName, false, findings);
+  const std::optional<std::string> fileInfoText =
+      FetchSignedDocument(request, fileInfoName, false, findings);
   if (!fileInfoText) return findings.lines;
   const JsonUtil::Value* named = JsonUtil::FindMember(*config, "fileInfoSha256");
   if (request.key != nullptr && named != nullptr &&
       (!named->IsString() || named->GetString() != TextSha256(*fileInfoText))) {
-    findings.Add(fileInfoUrl, "not the document config.json names: launchers with the key refuse it");
+    findings.Add(fileInfoUrl,
+                 "not the document config.json names: launchers with the key refuse it");
   }
   const std::optional<JsonUtil::Document> fileInfo = Parsed(fileInfoUrl, *fileInfoText, findings);
   if (!fileInfo) return findings.lines;

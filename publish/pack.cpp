@@ -13,12 +13,12 @@
 #include "fs/stdio_file.h"
 #include "platform/disk.h"
 #include "platform/files.h"
-#include "publish/interruption.h"
-#include "publish/release_set.h"
 #include "publish/documents.h"
 #include "publish/game_folder.h"
+#include "publish/interruption.h"
 #include "publish/package_digest.h"
 #include "publish/progress_line.h"
+#include "publish/release_set.h"
 #include "publish/signing.h"
 #include "publish/version_rules.h"
 #include "publish/zip_hashes.h"
@@ -60,7 +60,8 @@ int64_t NowSeconds() {
 int64_t NextTimestamp(const std::string& folder) {
   int64_t next = NowSeconds();
   std::error_code failure;
-  for (fs::directory_iterator it(folder, failure), end; !failure && it != end; it.increment(failure)) {
+  for (fs::directory_iterator it(folder, failure), end; !failure && it != end;
+       it.increment(failure)) {
     if (it->path().extension() != ".minisig" || !it->is_regular_file(failure)) continue;
     std::ifstream in(it->path(), std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -133,10 +134,11 @@ bool VersionMovesOn(const PackRequest& request, const CurrentConfig& current) {
              " in the config; --rollback publishes it anyway");
       return false;
     }
-    std::printf("rolling back: players on %s are sent back to %s (a launcher keeps an installed "
-                "version while its cached fileInfo is under 10 days old, unless a pattern in "
-                "unsupportedVersions matches it)\n",
-                current.lastVersion.c_str(), request.version.c_str());
+    std::printf(
+        "rolling back: players on %s are sent back to %s (a launcher keeps an installed "
+        "version while its cached fileInfo is under 10 days old, unless a pattern in "
+        "unsupportedVersions matches it)\n",
+        current.lastVersion.c_str(), request.version.c_str());
   }
   return true;
 }
@@ -198,7 +200,8 @@ int Pack(const PackRequest& request) {
   bool unreadable = false;
   const std::optional<std::string> currentConfig = ReadIfPresent(configPath, &unreadable);
   if (unreadable) return Refuse("cannot read " + configPath);
-  if (!UpdatedConfigDocument(currentConfig.value_or(""), request.version, request.unsupported, "")) {
+  if (!UpdatedConfigDocument(currentConfig.value_or(""), request.version, request.unsupported,
+                             "")) {
     return Refuse(configPath + " is not a JSON object; mend it or move it away");
   }
   if (!VersionMovesOn(request, ReadCurrent(currentConfig.value_or("")))) return 1;

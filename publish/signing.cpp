@@ -4,15 +4,15 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
-#include <system_error>
 #include <fstream>
 #include <iterator>
 #include <optional>
-#include <chrono>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include <system_error>
 #include <vector>
 
 #include "fs/stdio_file.h"
@@ -67,7 +67,8 @@ int64_t NextTimestamp(const std::string& signaturePath) {
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::string error;
   if (const std::optional<minisign::Signature> signature = minisign::ParseSignature(text, &error)) {
-    if (const std::optional<int64_t> stamp = minisign::TrustedTimestamp(signature->trustedComment)) {
+    if (const std::optional<int64_t> stamp =
+            minisign::TrustedTimestamp(signature->trustedComment)) {
       next = std::max(next, *stamp + 1);
     }
   }
@@ -109,8 +110,8 @@ bool SignFile(const SecretKey& key, const std::string& path, std::string* error)
   }
   Prehash hash{};
   crypto_generichash_final(&state, hash.data(), hash.size());
-  const std::string text =
-      SignatureTextOfHash(key, hash, TrustedComment(NextTimestamp(path + ".minisig"), BaseName(path)));
+  const std::string text = SignatureTextOfHash(
+      key, hash, TrustedComment(NextTimestamp(path + ".minisig"), BaseName(path)));
   if (!PublishFile(path + ".minisig", text)) {
     *error = "cannot write " + path + ".minisig";
     return false;

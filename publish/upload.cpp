@@ -31,7 +31,8 @@ struct Stage {
 int Upload(const UploadRequest& request) {
   const std::vector<std::string> problems = CheckServerFolder(request.serverFolder, request.key);
   if (!problems.empty()) {
-    for (const std::string& problem : problems) std::fprintf(stderr, "problem: %s\n", problem.c_str());
+    for (const std::string& problem : problems)
+      std::fprintf(stderr, "problem: %s\n", problem.c_str());
     std::fprintf(stderr, "upload: %s does not check clean%s; nothing sent\n",
                  request.serverFolder.c_str(), request.key != nullptr ? " with the key" : "");
     return 1;
@@ -44,11 +45,13 @@ int Upload(const UploadRequest& request) {
       {"packages",
        {"- .*", "- " + folder + "config.json*", "- " + folder + "fileInfo_*.json*", "+ **"}},
       {"fileInfo documents", {"- .*", "+ " + folder + "fileInfo_*.json*", "- **"}},
-      {"config", {"- .*", "+ " + folder + "config.json", "+ " + folder + "config.json.minisig", "- **"}},
+      {"config",
+       {"- .*", "+ " + folder + "config.json", "+ " + folder + "config.json.minisig", "- **"}},
   };
   for (const Stage& stage : stages) {
     std::string command = Quoted(RcloneProgram()) + " copy " + Quoted(request.serverFolder) + " " +
-                          Quoted(request.destination) + " --stats-one-line --stats-log-level NOTICE";
+                          Quoted(request.destination) +
+                          " --stats-one-line --stats-log-level NOTICE";
     for (const std::string& filter : stage.filters) command += " --filter " + Quoted(filter);
     std::fprintf(stderr, "upload: %s\n", stage.what);
     std::fflush(stderr);

@@ -30,7 +30,8 @@ std::string PieceProblem(const std::string& piece) {
       return std::string("the character '") + c + "'";
     }
   }
-  if (piece.back() == '.' || piece.back() == ' ') return "a trailing dot or space, which Windows drops";
+  if (piece.back() == '.' || piece.back() == ' ')
+    return "a trailing dot or space, which Windows drops";
   if (IsDeviceName(piece)) return "a device name";
   return {};
 }
@@ -52,12 +53,14 @@ std::string WindowsNameProblem(const std::string& name) {
   return {};
 }
 
-std::vector<std::pair<std::string, std::string>> CaseCollisions(const std::vector<std::string>& names) {
+std::vector<std::pair<std::string, std::string>> CaseCollisions(
+    const std::vector<std::string>& names) {
   std::set<std::string> paths;
   for (const std::string& name : names) {
     const std::string path = WithoutTrailingSlash(name);
     paths.insert(path);
-    for (size_t slash = path.find('/'); slash != std::string::npos; slash = path.find('/', slash + 1)) {
+    for (size_t slash = path.find('/'); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
       paths.insert(path.substr(0, slash));
     }
   }

@@ -12,4 +12,5 @@ std::string WindowsNameProblem(const std::string& name);
 
 // Pairs of names that differ only in letter case: on Windows the second would overwrite the
 // first. Names as above; the folders their paths pass through count too.
-std::vector<std::pair<std::string, std::string>> CaseCollisions(const std::vector<std::string>& names);
+std::vector<std::pair<std::string, std::string>> CaseCollisions(
+    const std::vector<std::string>& names);

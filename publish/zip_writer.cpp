@@ -3,10 +3,12 @@
 #include <zip.h>
 #include <zlib.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <functional>
-#include <optional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "fs/stdio_file.h"
@@ -100,7 +102,7 @@ bool WritePackage(const std::string& zipPath, const std::vector<GameEntry>& entr
                   const PackProgress& progress, std::string* error) {
   std::unique_ptr<void, ZipCloser> archive(zipOpen64(zipPath.c_str(), APPEND_STATUS_CREATE));
   if (archive == nullptr) {
-    *error = "cannot create " + zipPath;
+    *error = "cannot create " + zipPath + ": " + std::strerror(errno);
     return false;
   }
   const zipFile zip = static_cast<zipFile>(archive.get());
@@ -112,12 +114,14 @@ bool WritePackage(const std::string& zipPath, const std::vector<GameEntry>& entr
     bool deflated = false;
     if (!entry.folder) {
       bool stopped = false;
-      const std::optional<bool> shrinks = DeflateShrinks(entry, buffer, [&progress, &stopped, done] {
-        stopped = progress && !progress(done);
-        return !stopped;
-      });
+      const std::optional<bool> shrinks =
+          DeflateShrinks(entry, buffer, [&progress, &stopped, done] {
+            stopped = progress && !progress(done);
+            return !stopped;
+          });
       if (!shrinks) {
-        *error = stopped ? "interrupted" : "cannot read " + entry.path;
+        *error =
+            stopped ? "interrupted" : "cannot read " + entry.path + ": " + std::strerror(errno);
         return false;
       }
       deflated = *shrinks;
@@ -134,7 +138,7 @@ bool WritePackage(const std::string& zipPath, const std::vector<GameEntry>& entr
     if (!entry.folder) {
       FilePtr in(std::fopen(entry.path.c_str(), "rb"));
       if (in == nullptr) {
-        *error = "cannot read " + entry.path;
+        *error = "cannot read " + entry.path + ": " + std::strerror(errno);
         return false;
       }
       uint64_t copied = 0;
@@ -142,7 +146,7 @@ bool WritePackage(const std::string& zipPath, const std::vector<GameEntry>& entr
         const size_t got = std::fread(buffer.data(), 1, buffer.size(), in.get());
         if (got == 0) break;
         if (zipWriteInFileInZip(zip, buffer.data(), static_cast<unsigned>(got)) != ZIP_OK) {
-          *error = "cannot write " + zipPath;
+          *error = "cannot write " + zipPath + ": " + std::strerror(errno);
           return false;
         }
         copied += got;
@@ -166,7 +170,7 @@ bool WritePackage(const std::string& zipPath, const std::vector<GameEntry>& entr
   }
   const int closed = zipClose(static_cast<zipFile>(archive.release()), nullptr);
   if (closed != ZIP_OK) {
-    *error = "cannot finish " + zipPath;
+    *error = "cannot finish " + zipPath + ": " + std::strerror(errno);
     return false;
   }
   return MarkEntriesMadeOnUnix(zipPath, error);

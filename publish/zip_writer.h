@@ -17,8 +17,8 @@ using PackProgress = std::function<bool(uint64_t doneBytes)>;
 bool EntryNeedsZip64(uint64_t bytes);
 
 // Writes the entries in their order to zipPath: files deflated (stored when deflate would not
-// shrink them), folders stored, every entry dated 1980-01-01 00:00, marked as made on Unix with its mode, and its name flagged as UTF-8.
-// Offsets past 4 GiB get Zip64 records of their own. False with *error on any failure (the
-// partial file is left for the caller to remove).
+// shrink them), folders stored, every entry dated 1980-01-01 00:00, marked as made on Unix with
+// its mode, and its name flagged as UTF-8. Offsets past 4 GiB get Zip64 records of their own.
+// False with *error on any failure (the partial file is left for the caller to remove).
 bool WritePackage(const std::string& zipPath, const std::vector<GameEntry>& entries,
                   const PackProgress& progress, std::string* error);

@@ -278,7 +278,8 @@ TEST_F(CheckTest, FindsEachPlantedMistakeAndNothingElse) {
     fs::remove_all("server");
     fs::copy("published", "server", fs::copy_options::recursive);
     mistake.plant();
-    if (std::find(mistake.resign.begin(), mistake.resign.end(), kFileInfo) != mistake.resign.end()) {
+    const auto& resign = mistake.resign;
+    if (std::find(resign.begin(), resign.end(), kFileInfo) != resign.end()) {
       // The config names the fileInfo it points to: a fileInfo changed on purpose is named anew.
       EditJson(kConfig, [](rapidjson::Document& config) {
         SetString(config, "fileInfoSha256", Digest(EVP_sha256(), ReadFile(kFileInfo)));

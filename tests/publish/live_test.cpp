@@ -119,7 +119,8 @@ bool Accepts(int port) {
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   address.sin_port = htons(static_cast<uint16_t>(port));
-  const bool connected = connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  const bool connected =
+      connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
   close(client);
   return connected;
 }

@@ -4,14 +4,14 @@
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 #include <rapidjson/document.h>
-#include <unzip.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <unzip.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -79,12 +79,9 @@ TEST_F(ReleaseTest, FailedPackLeavesTheFolderAsItWasAndARerunWorks) {
 
 TEST_F(ReleaseTest, InterruptedPackRemovesWhatItMade) {
   ASSERT_EQ(Pack("1.0.0").status, 0);
-  std::mt19937_64 random(7);
-  std::string noise(48 << 20, '\0');
-  for (size_t i = 0; i + 8 <= noise.size(); i += 8) {
-    const uint64_t word = random();
-    noise.replace(i, 8, reinterpret_cast<const char*>(&word), 8);
-  }
+  std::string noise(48 << 20, '\0');  // long enough to be caught mid-package
+  std::ifstream("/dev/urandom", std::ios::binary)
+      .read(noise.data(), static_cast<std::streamsize>(noise.size()));
   WriteFile("game/data/big.pak", noise);
   const auto before = publish_testing::Snapshot("server");
   for (const int signal : {SIGINT, SIGTERM}) {
@@ -92,8 +89,8 @@ TEST_F(ReleaseTest, InterruptedPackRemovesWhatItMade) {
     const pid_t child = fork();
     if (child == 0) {
       freopen("/dev/null", "w", stdout);
-      execl(publish_testing::ToolProgram().c_str(), "tidewake-publish", "pack", "game", "1.0.1", "server",
-            static_cast<char*>(nullptr));
+      execl(publish_testing::ToolProgram().c_str(), "tidewake-publish", "pack", "game", "1.0.1",
+            "server", static_cast<char*>(nullptr));
       _exit(127);
     }
     // Interrupted once the package is being written.
@@ -150,8 +147,8 @@ TEST_F(ReleaseTest, SignaturesFollowTheNewestTimeAndTheConfigNamesItsFileInfo) {
 }
 
 TEST_F(ReleaseTest, RefusesNamesWindowsCannotHold) {
-  for (const std::string name : {"CON", "lpt1.txt", "data/a:b", "q?.txt", "dot.", "space ", "tab\t",
-                                 "data/README.txt"}) {
+  for (const std::string name :
+       {"CON", "lpt1.txt", "data/a:b", "q?.txt", "dot.", "space ", "tab\t", "data/README.txt"}) {
     SCOPED_TRACE(name);
     WriteFile("game/" + name, "x");
     const ProgramRun run = Pack("1.0.0");
@@ -191,9 +188,9 @@ TEST_F(ReleaseTest, SmallRefusalsAndReports) {
 
   // One file, deflate cannot shrink it: stored; the key id said.
   fs::remove_all("game");
-  std::mt19937 random(3);
   std::string noise(100000, '\0');
-  for (char& c : noise) c = static_cast<char>(random());
+  std::ifstream("/dev/urandom", std::ios::binary)
+      .read(noise.data(), static_cast<std::streamsize>(noise.size()));
   WriteFile("game/runa3D.exe", noise);
   const ProgramRun packed = Pack("1.0.0");
   ASSERT_EQ(packed.status, 0) << packed.output;
