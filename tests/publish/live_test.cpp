@@ -2,9 +2,7 @@
 // rclone to a WebDAV server rclone itself serves on loopback.
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -100,42 +98,24 @@ TEST_F(LiveTest, CheckUrlReportsWhatPlayersMeet) {
   }
 }
 
-// A port nothing listens on yet.
-int FreePort() {
-  const int probe = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t size = sizeof address;
-  getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size);
-  close(probe);
-  return ntohs(address.sin_port);
-}
-
-bool Accepts(int port) {
-  const int client = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  const bool connected =
-      connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  close(client);
-  return connected;
-}
-
 TEST_F(LiveTest, UploadSendsACleanFolderToWebDavAndRefusesAnUncleanOne) {
   fs::create_directories("remote");
-  const int port = FreePort();
   const pid_t server = fork();
   if (server == 0) {
-    execlp("rclone", "rclone", "serve", "webdav", "remote", "--addr",
-           ("127.0.0.1:" + std::to_string(port)).c_str(), static_cast<char*>(nullptr));
+    freopen("webdav.log", "w", stderr);
+    execlp("rclone", "rclone", "serve", "webdav", "remote", "--addr", "127.0.0.1:0",
+           static_cast<char*>(nullptr));
     _exit(127);
   }
-  while (!Accepts(port)) std::this_thread::yield();
-  const std::string destination = ":webdav,url='http://127.0.0.1:" + std::to_string(port) + "/':";
+  // rclone names the port it took once it listens.
+  const std::string started = "Server started on http://";
+  std::string log;
+  while ((log = ReadFile("webdav.log")).find(started) == std::string::npos) {
+    std::this_thread::yield();
+  }
+  const size_t at = log.find(started) + started.size();
+  const std::string destination =
+      ":webdav,url='http://" + log.substr(at, log.find('/', at) - at) + "/':";
 
   const ProgramRun sent = Tool({"upload", "server", destination, "-p", "publisher.pub"});
   EXPECT_EQ(sent.status, 0) << sent.output;
