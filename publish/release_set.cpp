@@ -50,6 +50,12 @@ bool ReleaseSet::Commit(const std::function<bool()>& stop, std::string* error) {
       // old bytes stay at hand until the whole set is in place.
       fs::remove(member.previous, failure);
       fs::create_hard_link(member.path, member.previous, failure);
+      // A file system without hard links (some network mounts) gets a copy instead.
+      std::error_code ignored;
+      if (failure && fs::is_regular_file(member.path, ignored)) {
+        failure.clear();
+        fs::copy_file(member.path, member.previous, fs::copy_options::overwrite_existing, failure);
+      }
       if (failure) {
         *error = "cannot keep " + member.path + " while replacing it: " + failure.message();
         TakeBack();
