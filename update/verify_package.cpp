@@ -39,9 +39,10 @@ void Check::StartVerify(const CheckCallback& onResult, const std::string& status
 void Check::VerifyPackage(const std::string& fileInfoText, const CheckCallback& onResult) {
   try {
     const PackageInfo info = ReadPackageInfo(fileInfoText);
-    // zipName is both a URL path and a local path that is later written and deleted: one that
-    // leads out of the working directory is refused before anything touches the disk.
-    if (!IsContainedRelativePath(info.zipName)) {
+    // zipName is both a URL path and a local path that is later written and deleted, with the
+    // package folder: one outside that folder (a file beside the launcher, the install) is
+    // refused before anything touches the disk.
+    if (!IsFileInFolder(info.zipName, packageFolderName)) {
       onResult("error", kErrorPrefix + std::string("zipName invalid: ") + info.zipName, "", 0, 0);
       return;
     }

@@ -50,11 +50,14 @@ Parts HashesOf(const std::string& archive) {
   return parts;
 }
 
+void Signed(DeltaRequest& request, const std::string& archive);
+
 struct DeltaCase {
   std::string name;
   // Changes the request (and the server) from the unsigned, well-served default.
   std::function<void(DeltaRequest&, HttpsTestServer&, const std::string& archive)> twist;
   std::string status;
+  int packageRequests = 0;  // when not 0: the Range requests the update may make at most
 };
 
 class DeltaUpdate : public InTempDir, public testing::WithParamInterface<DeltaCase> {
@@ -87,6 +90,9 @@ TEST_P(DeltaUpdate, Outcome) {
   const DeltaOutcome outcome = RunDeltaUpdate(request);
 
   ASSERT_EQ(outcome.status, GetParam().status) << outcome.reason;
+  if (GetParam().packageRequests > 0) {
+    EXPECT_LE(server.RequestCount("/new.zip"), GetParam().packageRequests);
+  }
   if (outcome.status == "fallback") {
     EXPECT_FALSE(platform::PathExists("new.zip.delta.zip"));
     EXPECT_TRUE(outcome.directory.empty());
@@ -103,6 +109,40 @@ TEST_P(DeltaUpdate, Outcome) {
   const ZipDirectoryEntry& served = outcome.directory[1];
   EXPECT_EQ(ReadFile("new.zip.delta.zip").substr(0, served.spanEnd - served.spanStart),
             archive.substr(served.spanStart, served.spanEnd - served.spanStart));
+}
+
+// A run killed while the changed entry arrived left its first half in the small zip: the next
+// run asks only for the rest, unless those bytes are not the entry's (then all of it again).
+TEST_F(DeltaUpdate, KilledFetchResumesFromWhatTheSmallZipHolds) {
+  const std::string archive = Archive(IncompressibleBytes(200000, 5));
+  const ZipTail tail = *ParseZipTail(archive, archive.size());
+  const ZipDirectoryEntry changed =
+      (*ParseZipDirectory(archive.substr(tail.directoryOffset, tail.directoryBytes), tail))[1];
+  const uint64_t half = (changed.spanEnd - changed.spanStart) / 2;
+  server.Serve("/new.zip", archive);
+  for (const bool ours : {true, false}) {
+    WriteFile("new.zip.delta.zip", ours ? archive.substr(changed.spanStart, half)
+                                        : IncompressibleBytes(half, 6));
+    server.ClearRequests();
+    DeltaRequest request;
+    request.url = server.Url("/new.zip");
+    request.archiveBytes = archive.size();
+    request.deltaPath = "new.zip.delta.zip";
+    request.manifestPath = "game/.manifest";
+    request.installDir = "game";
+    Signed(request, archive);
+
+    const DeltaOutcome outcome = RunDeltaUpdate(request);
+
+    ASSERT_EQ(outcome.status, "succ") << outcome.reason;
+    const uint64_t from = changed.spanStart + (ours ? half : 0);
+    std::vector<std::string> ranges;
+    for (const RecordedRequest& asked : server.Requests()) ranges.push_back(asked.range);
+    EXPECT_EQ(ranges.back(), "bytes=" + std::to_string(from) + "-" +
+                                 std::to_string(changed.spanEnd - 1)) << ours;
+    EXPECT_EQ(ReadFile("new.zip.delta.zip").substr(0, changed.spanEnd - changed.spanStart),
+              archive.substr(changed.spanStart, changed.spanEnd - changed.spanStart));
+  }
 }
 
 void Signed(DeltaRequest& request, const std::string& archive) {
@@ -162,6 +202,18 @@ INSTANTIATE_TEST_SUITE_P(
                     s.Serve("/new.zip", Reply::Body(a).IgnoringRange());
                   },
                   "fallback"},
+        DeltaCase{"EndRecordClaimingAHugeDirectory",
+                  [](DeltaRequest& r, HttpsTestServer& s, const std::string&) {
+                    // Three entries in a directory of a mebibyte: only the tail is asked for.
+                    std::string forged = IncompressibleBytes(1 << 20, 9);
+                    const uint32_t bytes = static_cast<uint32_t>(forged.size());
+                    forged += std::string("PK\5\6\0\0\0\0\3\0\3\0", 12);
+                    for (int shift = 0; shift < 32; shift += 8) forged += char(bytes >> shift);
+                    forged += std::string(6, '\0');  // offset 0, no comment
+                    s.Serve("/new.zip", forged);
+                    r.archiveBytes = forged.size();
+                  },
+                  "fallback", 1},
         DeltaCase{"NotAZip",
                   [](DeltaRequest& r, HttpsTestServer& s, const std::string&) {
                     const std::string junk = IncompressibleBytes(40000, 9);
