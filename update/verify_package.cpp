@@ -32,8 +32,12 @@ void Check::StartVerify(const CheckCallback& onResult, const std::string& status
                         const std::string& text) {
   if (status != "succ") return;
   lastFileInfoText = text;
-  StartWorker(VerifyTask{this, text, onResult},
-              [](VerifyTask& task) { task.check->VerifyPackage(task.text, task.onResult); });
+  StartWorker(
+      VerifyTask{this, text, onResult},
+      [](VerifyTask& task) { task.check->VerifyPackage(task.text, task.onResult); },
+      [](VerifyTask& task, const std::string& what) {
+        task.onResult("error", kErrorPrefix + what, "", 0, 0);
+      });
 }
 
 void Check::VerifyPackage(const std::string& fileInfoText, const CheckCallback& onResult) {
