@@ -255,8 +255,11 @@ void CheckFileInfo(const std::string& serverFolder, const std::string& name,
   if (zipNameValue == nullptr || !zipNameValue->IsString()) return;
 
   const std::string zipName = zipNameValue->GetString();
-  if (!IsContainedRelativePath(zipName)) {
-    findings.Add(name, "\"zipName\" " + zipName + " leads outside the launcher's folder");
+  // The launcher writes the package, and later deletes it with its folder, at this path: it
+  // refuses any name outside that folder.
+  if (!IsFileInFolder(zipName, packageFolderName)) {
+    findings.Add(name, "\"zipName\" " + zipName + " is not a file inside " + packageFolderName +
+                           ": every launcher refuses it");
     return;
   }
   const std::optional<std::string> version = InstalledVersion(zipName);

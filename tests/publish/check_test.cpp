@@ -173,6 +173,12 @@ TEST_F(CheckTest, FindsEachPlantedMistakeAndNothingElse) {
          });
        },
        {kFileInfo}, "game_1_0_0.zip: holds no runa3D.exe"},
+      {"package beside the launcher",
+       [] {
+         fs::copy_file(kPackage, "server/keepme.dll");
+         EditJson(kFileInfo, [](rapidjson::Document& info) { SetString(info, "zipName", "keepme.dll"); });
+       },
+       {kFileInfo}, "\"zipName\" keepme.dll is not a file inside Marlwood77301"},
       {"listed but not in the package",
        [] {
          EditJson(kFileInfo, [](rapidjson::Document& info) {
