@@ -12,6 +12,7 @@
 
 #include "app/ui_queue.h"
 #include "install/zip_directory.h"
+#include "net/http_util.h"
 #include "platform/window_system.h"
 #include "ui/splash_screen.h"
 #include "update/check.h"
@@ -102,6 +103,9 @@ class LauncherApp : public SplashScreen {
   // directory: set before the extraction starts, read when it has succeeded.
   std::string unzipPath_;
   std::optional<std::vector<ZipDirectoryEntry>> deltaDirectory_;
+  // The digests the download made of the package it wrote, for the check after the settle:
+  // set on the download's worker before its "succ", which starts the settle's thread.
+  std::optional<DownloadDigests> downloadDigests_;
   UiQueue uiQueue_;
   const std::thread::id uiThread_;
   std::atomic<bool> quitRequested_{false};

@@ -4,7 +4,7 @@
 #include "net/worker.h"
 
 void HttpUtil::StartDownload(DownloadTask task) {
-  StartWorker(std::move(task), [](DownloadTask& own) { DownloadFile(own); });
+  StartWorker(std::move(task), [](DownloadTask& own) { DownloadPackage(own); });
 }
 
 void HttpUtil::StartRequest(RequestTask task) {
