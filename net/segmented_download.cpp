@@ -142,6 +142,7 @@ class SegmentedDownload {
   uint64_t received_ = 0;
   bool fallBack_ = false;
   bool rangeAnswered_ = false;
+  bool partsSaved_ = false;
   bool writeFailed_ = false;
 
   platform::Md5 md5_;
@@ -327,16 +328,18 @@ void SegmentedDownload::Finish(std::list<Piece>::iterator piece, CURLcode code, 
   if (status == 0) curl_easy_getinfo(piece->curl.get(), CURLINFO_RESPONSE_CODE, &status);
   done_.Add(piece->start, piece->position);
   const bool complete = code == CURLE_OK && piece->checked && piece->position == piece->end;
+  // A finished piece is written down at once: a kill then loses only pieces in flight.
+  if (complete) partsSaved_ = false;
   Source& source = sources_[piece->source];
-  if (piece->refused && !rangeAnswered_) {
-    fallBack_ = true;  // the first answer of this run was no usable range
-  } else if (!complete && (status == 429 || status == 503) && !piece->retryAfter.empty()) {
+  if (!complete && (status == 429 || status == 503) && !piece->retryAfter.empty()) {
     const long long seconds = std::atoll(piece->retryAfter.c_str());
     source.notBeforeMs = now + std::clamp<int64_t>(seconds * 1000, 1000, kLongestRetryAfterMs);
     target_ = std::max(1, Active() - 1);
     settled_ = true;
     platform::Diagnostic("download: %ld from %s, %d connections from now on", status,
                          source.url.c_str(), target_);
+  } else if (piece->refused && !rangeAnswered_) {
+    fallBack_ = true;  // the first answer of this run was no usable range
   } else if (!complete) {
     // The pieces of a source that failed go to the others; its written bytes stay.
     source.failed = true;
@@ -432,12 +435,16 @@ bool SegmentedDownload::Run() {
     CatchUpDigests(ContiguousEnd());
     Pace(now);
     Report(false, now);
-    if (total_ && now - lastSaveMs_ >= kSavePartsEveryMs) {
+    // Saved as soon as the size is known, before a second connection can write past the
+    // prefix: a file with gaps never goes without its list.
+    if (total_ && (!partsSaved_ || now - lastSaveMs_ >= kSavePartsEveryMs)) {
+      partsSaved_ = true;
       std::fflush(file_.get());
       SavePackageParts(task_.localPath, PackageParts{*total_, WrittenNow()});
       lastSaveMs_ = now;
     }
-    if (!pieces_.empty()) curl_multi_poll(multi_, nullptr, 0, 100, nullptr);
+    // Without transfers (a Retry-After in force) this is the wait.
+    curl_multi_poll(multi_, nullptr, 0, 100, nullptr);
   }
   if (fallBack_) return false;
   std::fflush(file_.get());

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -204,6 +205,28 @@ TEST_F(SegmentedDownload, ServerIgnoringRangeGetsTheWholePackageOverOneConnectio
   EXPECT_TRUE(ReadFile("pkg.zip") == body);
   EXPECT_FALSE(platform::PathExists(PackagePartsPath("pkg.zip")));
   EXPECT_EQ(server.Requests().back().range, "");
+}
+
+// A busy server's Retry-After is waited out, and the same range is asked again.
+TEST_F(SegmentedDownload, BusyServerIsAskedAgainAfterItsRetryAfter) {
+  std::atomic<int> answered{0};
+  server.Handle("/pkg.zip", [&](const httplib::Request&, httplib::Response& response) {
+    if (answered++ == 0) {
+      response.status = 503;
+      response.set_header("Retry-After", "1");
+      response.set_content("busy", "text/plain");
+      return;
+    }
+    response.set_content(body, "application/octet-stream");
+  });
+
+  Download(0);
+
+  ExpectWholePackage();
+  const auto requests = server.Requests();
+  ASSERT_GE(requests.size(), 2u);
+  EXPECT_EQ(requests[0].range, requests[1].range);
+  for (const auto& request : requests) EXPECT_NE(request.range, "");
 }
 
 }  // namespace
