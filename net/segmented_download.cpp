@@ -156,6 +156,7 @@ class SegmentedDownload {
   int64_t stepStartMs_ = 0;
   uint64_t stepStartBytes_ = 0;
   double lastRate_ = 0;
+  int measuredTarget_ = 1;  // the count lastRate_ was measured with
 
   int64_t lastSaveMs_ = 0;
   int64_t lastReportMs_ = 0;
@@ -362,16 +363,22 @@ void SegmentedDownload::Pace(int64_t now) {
   stepStartMs_ = now;
   stepStartBytes_ = received_;
   if (Active() < target_) return;  // the end of the file, or a source waiting: not a measure
-  if (target_ == 1 || rate >= lastRate_ * kWorthwhileGrowth) {
+  // The count doubles while each connection added still brings its tenth; from a step that
+  // brought less, only the connections its growth pays for stay.
+  const int added = target_ - measuredTarget_;
+  const double growth = lastRate_ > 0 ? rate / lastRate_ - 1 : 0;
+  if (added == 0 || growth >= (kWorthwhileGrowth - 1) * added) {
     lastRate_ = rate;
+    measuredTarget_ = target_;
     if (target_ < kMaxConnections) {
-      ++target_;
+      target_ = std::min(kMaxConnections, target_ * 2);
       warmingUp_ = true;
     } else {
       settled_ = true;
     }
   } else {
-    --target_;
+    target_ = measuredTarget_ + std::clamp(static_cast<int>(growth / (kWorthwhileGrowth - 1)), 0,
+                                           added - 1);
     settled_ = true;
   }
   if (settled_) platform::Diagnostic("download: %d connections", target_);
