@@ -176,6 +176,8 @@ done
 kill_md5=$(md5sum "$work/client/out.bin" | cut -d' ' -f1)
 sleep 0.5
 sent=$(awk '{s += $1} END {print s}' "$work/logs/access.log")
-printf 'kills: %d, then a run to the end: MD5 %s (%s); bytes sent %.3f x the package\n' "$kills" \
-  "$kill_md5" "$([ "$kill_md5" = "$want_md5" ] && echo right || echo WRONG)" \
-  "$(echo "$sent / $bytes" | bc -l)"
+# Each kill loses what the parts file had not named yet: the pieces in flight (at most 8
+# connections of 8 MiB) less what the last save caught of them.
+printf 'kills: %d, then a run to the end: MD5 %s (%s); bytes sent %.3f x the package, %.1f MiB lost per kill (pieces in flight: at most 64 MiB)\n' \
+  "$kills" "$kill_md5" "$([ "$kill_md5" = "$want_md5" ] && echo right || echo WRONG)" \
+  "$(echo "$sent / $bytes" | bc -l)" "$(echo "($sent - $bytes) / $kills / 1048576" | bc -l)"
