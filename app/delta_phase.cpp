@@ -3,6 +3,7 @@
 // which then takes the ordinary settle and extraction (without the whole package's digest: its
 // entries' CRC-32s and, on a signed release, their hashes stand for it).
 
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -59,10 +60,20 @@ bool LauncherApp::StartDeltaUpdate(const std::string& zipName, const std::string
     ShowDownloadProgress(done, static_cast<int64_t>(planned), speed);
   };
 
+  const auto failed = [this](DeltaRequest&, const std::string& what) {
+    ShowRetryDialog(what + "\n点击重试", "");
+  };
   StartWorker(std::move(request), [this, zipName, zipMd5, zipBytes](DeltaRequest& own) {
-    DeltaOutcome outcome = RunDeltaUpdate(own);
+    DeltaOutcome outcome;
+    try {
+      outcome = RunDeltaUpdate(own);
+    } catch (const std::exception& e) {
+      // Out of memory or threads on this road: the whole package may still fit.
+      platform::Diagnostic("delta: falling back to the full package: %s\n", e.what());
+      platform::RemoveFile(own.deltaPath);
+    }
     if (outcome.status != "succ") {
-      StartFullDownload(zipName, zipMd5, zipBytes, 0);
+      StartFullDownload(zipName, zipMd5, zipBytes, 0, true);
       return;
     }
     platform::Diagnostic("delta update of %s: %zu of %zu entries fetched (%llu bytes), %zu kept; "
@@ -71,6 +82,7 @@ bool LauncherApp::StartDeltaUpdate(const std::string& zipName, const std::string
                          static_cast<unsigned long long>(outcome.rangeBytes), outcome.kept,
                          static_cast<unsigned long long>(outcome.directoryBytes));
     deltaDirectory_ = std::move(outcome.directory);
+    deltaKeptFiles_ = std::move(outcome.keptFiles);
     const size_t stopped = KillGameProcesses(gameExeName);
     ShowTransferFinished(static_cast<int64_t>(outcome.rangeBytes));
     SetPhase("cleanRes");
@@ -78,8 +90,9 @@ bool LauncherApp::StartDeltaUpdate(const std::string& zipName, const std::string
     // With no game running there is nothing to wait for, and on this road the pause would be
     // most of the update's time.
     RunDelayed(stopped > 0 ? 900 : 0,
-               [this, deltaPath = own.deltaPath] { BeginUnzip(deltaPath); });
-  });
+               [this, deltaPath = own.deltaPath] { BeginUnzip(deltaPath); },
+               [this](const std::string& what) { ShowRetryDialog("解压缩失败 " + what, ""); });
+  }, failed);
   return true;
 }
 
@@ -92,10 +105,13 @@ void LauncherApp::WriteInstalledManifest() {
     platform::RemoveFile(unzipPath_);
   } else {
     directory = ReadZipDirectoryOfFile(unzipPath_);
+    deltaKeptFiles_.clear();
   }
   // Without a manifest the next update is a full download, which is always right.
-  if (!directory || !WritePackageManifest(packageManifestPath, installDirName, *directory)) {
+  if (!directory ||
+      !WritePackageManifest(packageManifestPath, installDirName, *directory, deltaKeptFiles_)) {
     platform::RemoveFile(packageManifestPath);
     platform::Diagnostic("no manifest of the installed package written\n");
   }
+  deltaKeptFiles_.clear();
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/ui_queue.h"
+#include "install/package_manifest.h"
 #include "install/zip_directory.h"
 #include "net/http_util.h"
 #include "platform/window_system.h"
@@ -38,8 +39,9 @@ class LauncherApp : public SplashScreen {
   void OnCheckResult(const std::string& status, const std::string& zipName,
                      const std::string& zipMd5, int64_t zipBytes, int64_t resumeOffset);
   // The package's download from its first byte, or from resumeOffset.
+  // remembered: RememberPackage already ran for this attempt (a differential one fell back).
   void StartFullDownload(const std::string& zipName, const std::string& zipMd5, int64_t zipBytes,
-                         int64_t resumeOffset);
+                         int64_t resumeOffset, bool remembered = false);
   // A differential update when what is installed is known: true when one was started (it falls
   // back to StartFullDownload by itself), false when the full download must run.
   bool StartDeltaUpdate(const std::string& zipName, const std::string& zipMd5, int64_t zipBytes);
@@ -103,6 +105,10 @@ class LauncherApp : public SplashScreen {
   // directory: set before the extraction starts, read when it has succeeded.
   std::string unzipPath_;
   std::optional<std::vector<ZipDirectoryEntry>> deltaDirectory_;
+  std::vector<ManifestEntry> deltaKeptFiles_;  // the files it left in place
+  // A small zip that failed its extraction: the next attempt of this run fetches the whole
+  // package, since a broken range cache would fail the same way again.
+  bool deltaFailed_ = false;
   // The digests the download made of the package it wrote, for the check after the settle:
   // set on the download's worker before its "succ", which starts the settle's thread.
   std::optional<DownloadDigests> downloadDigests_;

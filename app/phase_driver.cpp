@@ -33,17 +33,20 @@
 namespace {
 
 // Room for the part of the package still to come, asked of the folder the package is written
-// into (made by StartCheck), else of the working directory. Empty when there is room, or when
-// the system cannot say; otherwise the text for the download failure box.
-std::string MissingRoomForPackage(const std::string& zipName, int64_t zipBytes,
+// into (made by StartCheck), else of the working directory, once RememberPackage has deleted a
+// superseded package: a file of that name the download starts over truncates counts as free.
+// Empty when there is room, or when the system cannot say; otherwise the text for the download
+// failure box.
+std::string MissingRoomForPackage(const std::string& zipName, uint64_t zipBytes,
                                   int64_t resumeOffset) {
-  const int64_t kept = resumeOffset > 0 ? resumeOffset : 0;
+  const uint64_t kept = resumeOffset > 0 ? static_cast<uint64_t>(resumeOffset) : 0;
   if (zipBytes <= kept) return {};
-  const uint64_t remaining = static_cast<uint64_t>(zipBytes - kept);
+  const uint64_t remaining = zipBytes - kept;
   const size_t cut = zipName.find_last_of("/\\");
   std::optional<uint64_t> free =
       platform::FreeDiskBytes(cut == std::string::npos ? "." : zipName.substr(0, cut + 1));
   if (!free.has_value()) free = platform::FreeDiskBytes(".");
+  if (free.has_value() && kept == 0 && platform::PathExists(zipName)) *free += FileSize64(zipName);
   if (!free.has_value() || *free >= remaining) return {};
   return "磁盘空间不足：下载还需要" + FormatSize(remaining) + "，磁盘只剩" + FormatSize(*free);
 }
@@ -52,8 +55,11 @@ std::string MissingRoomForPackage(const std::string& zipName, int64_t zipBytes,
 
 void LauncherApp::StartCheck(std::optional<int> firstDelayMs) {
   // A differential attempt that failed before this check must not describe whatever this one
-  // installs: its directory is another package's.
+  // installs: its directory is another package's. Its small zip came this far only to fail the
+  // extraction, so this attempt takes the whole package.
+  if (deltaDirectory_) deltaFailed_ = true;
   deltaDirectory_.reset();
+  deltaKeptFiles_.clear();
   CreateDir(packageFolderName);
   ShowCheckStarted();
   SetPhase("check");
@@ -87,22 +93,26 @@ void LauncherApp::OnCheckResult(const std::string& status, const std::string& zi
       return;
     }
     if (packageFolderUrls.empty()) return;
-    if (resumeOffset == 0 && StartDeltaUpdate(zipName, zipMd5, zipBytes)) return;
+    if (resumeOffset == 0 && !deltaFailed_ && StartDeltaUpdate(zipName, zipMd5, zipBytes)) return;
     StartFullDownload(zipName, zipMd5, zipBytes, resumeOffset);
   }
 }
 
 void LauncherApp::StartFullDownload(const std::string& zipName, const std::string& zipMd5,
-                                    int64_t zipBytes, int64_t resumeOffset) {
-  // Refused before the first byte rather than failing with a full disk in the middle.
-  if (const std::string missing = MissingRoomForPackage(zipName, zipBytes, resumeOffset);
+                                    int64_t zipBytes, int64_t resumeOffset, bool remembered) {
+  ShowDownloadStarted();
+  SetPhase("download");
+  if (!remembered) RememberPackage(zipName, zipMd5, [this] { ShowRecordWriteError(); });
+  // Refused before the first byte rather than failing with a full disk in the middle. Without a
+  // stated size nothing is known to compare.
+  if (const std::string missing =
+          check.packageByteLimit
+              ? MissingRoomForPackage(zipName, *check.packageByteLimit, resumeOffset)
+              : std::string();
       !missing.empty()) {
     ShowRetryDialog(missing + "\n点击重试", "");
     return;
   }
-  ShowDownloadStarted();
-  SetPhase("download");
-  RememberPackage(zipName, zipMd5, [this] { ShowRecordWriteError(); });
   // One base at random leads, the others serve ranges beside it.
   const size_t lead = RandomIndex(baseUrls.size());
 
@@ -148,7 +158,8 @@ void LauncherApp::StartCleanUpPhase(const std::string& zipPath, const std::strin
   ShowTransferFinished(sizeBytes);
   SetPhase("cleanRes");
   // The pause lets a terminated game release its files before the package is read.
-  RunDelayed(900, [this, zipPath, zipMd5] { VerifyAndUnzip(zipPath, zipMd5); });
+  RunDelayed(900, [this, zipPath, zipMd5] { VerifyAndUnzip(zipPath, zipMd5); },
+             [this](const std::string& what) { ShowRetryDialog("解压缩失败 " + what, ""); });
 }
 
 void LauncherApp::VerifyAndUnzip(const std::string& zipPath, const std::string& zipMd5) {
@@ -208,6 +219,8 @@ void LauncherApp::OnUnzipEvent(const std::string& event, const std::string& mess
     RemovePackageFolder(packageFolderName);
     LaunchGame(true);
   } else if (event == "fail") {
+    // A small zip that failed is no start for a later run to resume from.
+    if (deltaDirectory_) platform::RemoveFile(unzipPath_);
     ShowRetryDialog("解压文件失败！ 1.如果游戏打开，尝试关闭游戏后重试\n 2.删除文件夹" + installDirName + "后重试",
                     "");
   }

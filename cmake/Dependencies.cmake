@@ -54,10 +54,12 @@ endif()
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(CURL REQUIRED IMPORTED_TARGET libcurl)
 pkg_check_modules(ZLIB REQUIRED IMPORTED_TARGET zlib)
-pkg_check_modules(GTK REQUIRED IMPORTED_TARGET gtk+-3.0)
-pkg_check_modules(PANGOCAIRO REQUIRED IMPORTED_TARGET pangocairo)
-pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
-pkg_check_modules(PANGOFT REQUIRED IMPORTED_TARGET pangoft2)
+if(NOT TIDEWAKE_PUBLISHER_ONLY)
+  pkg_check_modules(GTK REQUIRED IMPORTED_TARGET gtk+-3.0)
+  pkg_check_modules(PANGOCAIRO REQUIRED IMPORTED_TARGET pangocairo)
+  pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
+  pkg_check_modules(PANGOFT REQUIRED IMPORTED_TARGET pangoft2)
+endif()
 pkg_check_modules(SODIUM REQUIRED IMPORTED_TARGET libsodium)
 find_package(OpenSSL REQUIRED)
 find_package(RapidJSON REQUIRED)
@@ -75,8 +77,11 @@ set_target_properties(tidewake_minizip PROPERTIES
   INTERFACE_LINK_LIBRARIES PkgConfig::ZLIB)
 
 target_link_libraries(tidewake_deps INTERFACE
-  Threads::Threads PkgConfig::CURL tidewake_minizip PkgConfig::ZLIB
-  PkgConfig::PANGOCAIRO PkgConfig::FONTCONFIG PkgConfig::PANGOFT PkgConfig::SODIUM OpenSSL::Crypto)
+  Threads::Threads PkgConfig::CURL tidewake_minizip PkgConfig::ZLIB PkgConfig::SODIUM OpenSSL::Crypto)
+if(NOT TIDEWAKE_PUBLISHER_ONLY)
+  target_link_libraries(tidewake_deps INTERFACE
+    PkgConfig::PANGOCAIRO PkgConfig::FONTCONFIG PkgConfig::PANGOFT)
+endif()
 # GTK itself only in the module of the GTK backend (platform/CMakeLists.txt).
 # Third-party headers are system headers: their warnings are not ours to fix.
 target_include_directories(tidewake_deps SYSTEM INTERFACE ${RapidJSON_INCLUDE_DIRS} ${RAPIDJSON_INCLUDE_DIRS}

@@ -76,3 +76,12 @@ bool IsContainedRelativePath(const std::string& path) {
   // ':' never appears in a package path: on Windows it names a drive or a data stream.
   return !LeadsOutsideDestination(path) && path.find(':') == std::string::npos;
 }
+
+bool IsFileInFolder(const std::string& path, const std::string& folder) {
+  if (path.size() <= folder.size() + 1 || path.compare(0, folder.size(), folder) != 0 ||
+      !IsSeparator(path[folder.size()]) || IsSeparator(path.back())) {
+    return false;
+  }
+  const std::string rest = path.substr(folder.size() + 1);
+  return IsContainedRelativePath(rest) && !ClimbsAboveStart(rest) && !IsDotsAndSpaces(rest);
+}

@@ -13,6 +13,10 @@ bool LeadsOutsideDestination(const std::string& name);
 // True when the relative path stays below the directory it is joined to.
 bool IsContainedRelativePath(const std::string& path);
 
+// True when the relative path names a file inside folder (its first piece), at any depth below
+// it, without climbing back out; either separator.
+bool IsFileInFolder(const std::string& path, const std::string& folder);
+
 // True when the pieces of the path, read from the directory it is joined to, go up further than
 // they went down ("../x", "a/../../x"); both '/' and '\' separate, and a piece of only dots and
 // spaces with two or more dots counts as a parent. Separators at the start or doubled add no

@@ -5,22 +5,15 @@
 
 #include "core/strings.h"
 #include "install/zip_fields.h"
+#include "platform/file_seek.h"
 #include "platform/files.h"
 
 using namespace zip_fields;
 
-namespace {
-
-}  // namespace
-
 DeltaArchiveWriter::DeltaArchiveWriter(const std::string& path,
                                        const std::vector<ZipDirectoryEntry>& directory,
-                                       const std::vector<size_t>& entries)
-    : file_(platform::OpenFile(path, "wb")) {
-  if (file_ == nullptr) {
-    Fail("cannot open " + path);
-    return;
-  }
+                                       const std::vector<size_t>& entries, bool resume)
+    : path_(path) {
   order_.resize(entries.size());
   std::iota(order_.begin(), order_.end(), size_t{0});
   for (size_t i : entries) {
@@ -43,6 +36,60 @@ DeltaArchiveWriter::DeltaArchiveWriter(const std::string& path,
   }
   newOffsets_.resize(spans_.size());
   spanSha256_.resize(spans_.size());
+  if (resume && platform::PathExists(path)) {
+    file_.reset(platform::OpenFile(path, "r+b"));
+    if (file_ != nullptr && !Adopt(platform::FileSize(path))) {
+      // Bytes of some other attempt: start over.
+      current_ = 0;
+      spanDone_ = 0;
+      spanHead_.clear();
+      written_ = 0;
+      kept_ = 0;
+      file_.reset();
+    }
+  }
+  if (file_ == nullptr) file_.reset(platform::OpenFile(path, "wb"));
+  if (file_ == nullptr) Fail("cannot open " + path);
+  position_ = ResumeAt();
+}
+
+bool DeltaArchiveWriter::Adopt(uint64_t onDisk) {
+  // The file holds the spans back to back in archive order, as far as the last run got.
+  std::string buffer;
+  std::string failure;
+  while (current_ < spans_.size() && written_ < onDisk) {
+    const ZipDirectoryEntry& span = *spans_[current_];
+    const uint64_t take = std::min(span.spanEnd - span.spanStart, onDisk - written_);
+    newOffsets_[current_] = written_;
+    if (!hash_.Begin(&failure)) return false;
+    for (uint64_t done = 0; done < take;) {
+      buffer.resize(static_cast<size_t>(std::min<uint64_t>(take - done, 1 << 20)));
+      if (std::fread(buffer.data(), 1, buffer.size(), file_.get()) != buffer.size()) return false;
+      if (done == 0) {
+        // Its local header: the signature and, once whole, the entry's own name.
+        const size_t nameAt = kLocalHeaderBytes;
+        if (buffer.size() >= 4 && Le32(buffer, 0) != kLocalSignature) return false;
+        if (buffer.size() >= nameAt + span.name.size() &&
+            (Le16(buffer, 26) != span.name.size() ||
+             buffer.compare(nameAt, span.name.size(), span.name) != 0)) {
+          return false;
+        }
+        spanHead_ = buffer.substr(0, 4);
+      }
+      if (!hash_.Update(buffer.data(), buffer.size(), &failure)) return false;
+      done += buffer.size();
+    }
+    written_ += take;
+    kept_ += take;
+    spanDone_ = take;
+    if (take == span.spanEnd - span.spanStart && !EndSpan()) return false;
+  }
+  return platform::SeekFromStart(file_.get(), written_);
+}
+
+uint64_t DeltaArchiveWriter::ResumeAt() const {
+  if (current_ >= spans_.size()) return spans_.empty() ? 0 : spans_.back()->spanEnd;
+  return spans_[current_]->spanStart + spanDone_;
 }
 
 DeltaArchiveWriter::~DeltaArchiveWriter() = default;
@@ -172,6 +219,13 @@ bool DeltaArchiveWriter::Finish(std::string& error) {
   if (std::fwrite(tailBytes.data(), 1, tailBytes.size(), file_.get()) != tailBytes.size() ||
       std::fflush(file_.get()) != 0 || !CloseFile(file_)) {
     Fail("write error");
+    error = failure_;
+    return false;
+  }
+  // A resumed file that an earlier run had finished already ends here too; one that ran longer
+  // held something else.
+  if (platform::FileSize(path_) != written_ + tailBytes.size()) {
+    Fail("bytes past the end of " + path_);
     error = failure_;
     return false;
   }

@@ -16,10 +16,12 @@
 
 class DeltaArchiveWriter {
  public:
-  // Opens (truncates) path; the spans of `entries` (indexes into directory) will arrive in
-  // ascending archive order.
+  // Opens path; the spans of `entries` (indexes into directory) will arrive in ascending archive
+  // order. With resume, what a run cut short already wrote there for the same spans is kept (each
+  // kept span must start with its entry's local header; anything else starts the file over), and
+  // ResumeAt says where the archive's bytes are wanted from; otherwise the file starts empty.
   DeltaArchiveWriter(const std::string& path, const std::vector<ZipDirectoryEntry>& directory,
-                     const std::vector<size_t>& entries);
+                     const std::vector<size_t>& entries, bool resume = false);
   ~DeltaArchiveWriter();
   DeltaArchiveWriter(const DeltaArchiveWriter&) = delete;
   DeltaArchiveWriter& operator=(const DeltaArchiveWriter&) = delete;
@@ -32,13 +34,20 @@ class DeltaArchiveWriter {
   // SHA-256 (lower-case hex) of each wanted span as written, in `entries` order; valid after
   // Finish.
   const std::vector<std::string>& SpanSha256() const;
+  // The archive offset of the first byte still wanted (past the last span when none is), and
+  // the bytes of the spans that were already on the disk.
+  uint64_t ResumeAt() const;
+  uint64_t KeptBytes() const { return kept_; }
 
  private:
   bool Fail(std::string message);
   bool Append(std::string_view bytes);
   bool EndSpan();
+  bool Adopt(uint64_t onDisk);
 
+  std::string path_;
   FilePtr file_;
+  uint64_t kept_ = 0;                            // bytes adopted from an earlier run
   std::vector<const ZipDirectoryEntry*> spans_;  // the wanted spans in archive order
   std::vector<size_t> order_;                    // spans_[i] is the order_[i]-th of `entries`
   std::vector<uint64_t> newOffsets_;             // where each span starts in the new file

@@ -21,7 +21,12 @@ bool StillInstalled(const ZipDirectoryEntry& entry, const ManifestEntry* known,
   }
   // Anything that wrote to the file since the install moved its time, if not its size.
   const std::optional<platform::utf8::FileStamp> stamp = platform::utf8::FileSizeAndTime(*path);
-  return stamp && stamp->bytes == known->installedBytes && stamp->mtimeNs == known->installedMtime;
+  if (!stamp || stamp->bytes != known->installedBytes || stamp->mtimeNs != known->installedMtime) {
+    return false;
+  }
+  // A release may change only a program's mode, which the CRC-32 does not see.
+  const std::optional<bool> executable = platform::utf8::IsMarkedExecutable(*path);
+  return !executable || *executable == EntryMarksExecutable(entry);
 }
 
 }  // namespace
@@ -29,17 +34,27 @@ bool StillInstalled(const ZipDirectoryEntry& entry, const ManifestEntry* known,
 DeltaPlan PlanDelta(const std::vector<ZipDirectoryEntry>& directory,
                     const std::vector<ManifestEntry>& manifest, const std::string& installDir,
                     uint64_t mergeGapBytes) {
-  // A name the manifest gives twice says nothing certain about its file.
-  std::unordered_map<std::string_view, const ManifestEntry*> known;
+  // A file the manifest gives twice says nothing certain about it; names are compared as the
+  // file system sees them ("a/b", "./a//b", and on Windows "A\\b" are one file).
+  std::unordered_map<std::string, const ManifestEntry*> known;
   for (const ManifestEntry& entry : manifest) {
-    const auto [it, added] = known.emplace(entry.name, &entry);
+    const auto [it, added] = known.emplace(FileSystemKey(entry.name), &entry);
     if (!added) it->second = nullptr;
   }
+  // Two entries for one file leave whichever the extraction wrote last: neither is kept.
+  std::unordered_map<std::string, int> uses;
+  for (const ZipDirectoryEntry& entry : directory) ++uses[FileSystemKey(entry.name)];
   DeltaPlan plan;
   for (size_t i = 0; i < directory.size(); ++i) {
-    const auto it = known.find(directory[i].name);
-    if (StillInstalled(directory[i], it == known.end() ? nullptr : it->second, installDir)) {
+    const std::string key = FileSystemKey(directory[i].name);
+    const auto it = known.find(key);
+    const ManifestEntry* line = it == known.end() ? nullptr : it->second;
+    if (uses[key] == 1 && StillInstalled(directory[i], line, installDir)) {
       ++plan.kept;
+      if (line != nullptr && !IsFolderEntry(directory[i].name)) {
+        plan.keptFiles.push_back(*line);
+        plan.keptFiles.back().name = directory[i].name;
+      }
     } else {
       plan.fetched.push_back(i);
     }

@@ -63,6 +63,7 @@ DeltaOutcome Fallback(DeltaOutcome outcome, std::string reason) {
   outcome.status = "fallback";
   outcome.reason = std::move(reason);
   outcome.directory.clear();
+  outcome.keptFiles.clear();
   platform::Diagnostic("delta: falling back to the full package: %s\n", outcome.reason.c_str());
   return outcome;
 }
@@ -95,6 +96,11 @@ DeltaOutcome RunDeltaUpdate(const DeltaRequest& request) {
     ends = ParseZipTail(tail, size);
   }
   if (!ends) return Fallback(std::move(outcome), "no end record");
+  if (!DirectoryWithinBounds(*ends)) {
+    return Fallback(std::move(outcome),
+                    "a directory of " + std::to_string(ends->directoryBytes) + " bytes for " +
+                        std::to_string(ends->entryCount) + " entries");
+  }
   outcome.directoryBytes = tail.size();
 
   // A small archive's directory came with its tail.
@@ -130,10 +136,20 @@ DeltaOutcome RunDeltaUpdate(const DeltaRequest& request) {
 
   std::string failure;
   {
-    DeltaArchiveWriter writer(request.deltaPath, *directory, plan.fetched);
+    // A run killed while the entries arrived left their first part at deltaPath: only the rest
+    // is asked for. The kept bytes face the same CRC-32 and signed hashes as the new ones.
+    DeltaArchiveWriter writer(request.deltaPath, *directory, plan.fetched, true);
+    const uint64_t from = writer.ResumeAt();
+    outcome.keptBytes = writer.KeptBytes();
+    if (outcome.keptBytes > 0) {
+      platform::Diagnostic("delta: %llu bytes of the entries kept from an earlier run\n",
+                           static_cast<unsigned long long>(outcome.keptBytes));
+    }
     RangeTask task;
     task.url = request.url;
-    for (const ByteRange& range : plan.ranges) task.ranges.emplace_back(range.start, range.end);
+    for (const ByteRange& range : plan.ranges) {
+      if (range.end > from) task.ranges.emplace_back(std::max(range.start, from), range.end);
+    }
     task.objectBytes = size;
     task.sink = [&writer](uint64_t offset, std::string_view bytes) { return writer.Write(offset, bytes); };
     Fetched entries;
@@ -145,7 +161,11 @@ DeltaOutcome RunDeltaUpdate(const DeltaRequest& request) {
         entries = {event, message};
       }
     };
-    HttpUtil::FetchRanges(task);
+    if (task.ranges.empty()) {
+      entries.status = "succ";
+    } else {
+      HttpUtil::FetchRanges(task);
+    }
     if (entries.status != "succ") {
       failure = "entries: " + entries.status + " " + entries.message;
     } else if (!writer.Finish(failure)) {
@@ -166,5 +186,6 @@ DeltaOutcome RunDeltaUpdate(const DeltaRequest& request) {
   }
   outcome.status = "succ";
   outcome.directory = std::move(*directory);
+  outcome.keptFiles = plan.keptFiles;
   return outcome;
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "install/package_manifest.h"
 #include "install/zip_directory.h"
 #include "net/http_util.h"
 
@@ -36,8 +37,10 @@ struct DeltaOutcome {
   size_t fetched = 0;
   size_t kept = 0;
   uint64_t rangeBytes = 0;       // the entries' ranges
+  uint64_t keptBytes = 0;        // of those, already on the disk from a run cut short
   uint64_t directoryBytes = 0;   // end records and directory, as fetched
   std::vector<ZipDirectoryEntry> directory;  // the whole new directory: the next manifest's
+  std::vector<ManifestEntry> keptFiles;       // the files left in place, as the plan saw them
 };
 
 // Blocking; runs the Range requests over one connection each step.

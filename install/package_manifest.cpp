@@ -86,19 +86,31 @@ std::vector<ManifestEntry> ReadPackageManifest(const std::string& path) {
 }
 
 bool WritePackageManifest(const std::string& path, const std::string& installDir,
-                          const std::vector<ZipDirectoryEntry>& entries) {
-  // A name given twice names one file holding the later entry; neither line could be trusted.
-  std::unordered_map<std::string_view, int> uses;
-  for (const ZipDirectoryEntry& entry : entries) ++uses[entry.name];
+                          const std::vector<ZipDirectoryEntry>& entries,
+                          const std::vector<ManifestEntry>& kept) {
+  // Two names for one file leave it holding the later entry; neither line could be trusted.
+  std::unordered_map<std::string, int> uses;
+  for (const ZipDirectoryEntry& entry : entries) ++uses[FileSystemKey(entry.name)];
+  std::unordered_map<std::string_view, const ManifestEntry*> keptByName;
+  for (const ManifestEntry& file : kept) keptByName[file.name] = &file;
   std::string text(kFormatLine);
   text += '\n';
   for (const ZipDirectoryEntry& entry : entries) {
-    if (IsFolderEntry(entry.name) || !NameFitsALine(entry.name) || uses[entry.name] != 1) continue;
+    if (IsFolderEntry(entry.name) || !NameFitsALine(entry.name) ||
+        uses[FileSystemKey(entry.name)] != 1) {
+      continue;
+    }
     const std::optional<std::string> file = InstalledPathOf(installDir, entry.name);
     if (!file) continue;
     // A file that is not as the entry says (gone already, or changed) is fetched next time.
     const std::optional<platform::utf8::FileStamp> stamp = platform::utf8::FileSizeAndTime(*file);
     if (!stamp || stamp->bytes != entry.uncompressedBytes) continue;
+    // Written to while the update ran (a running game, a player): bytes nobody checked.
+    const auto left = keptByName.find(entry.name);
+    if (left != keptByName.end() && (stamp->bytes != left->second->installedBytes ||
+                                     stamp->mtimeNs != left->second->installedMtime)) {
+      continue;
+    }
     char fields[96];
     std::snprintf(fields, sizeof fields, "%08" PRIx32 "\t%" PRIu64 "\t%" PRIu64 "\t%" PRId64 "\t",
                   entry.crc32, entry.uncompressedBytes, stamp->bytes, stamp->mtimeNs);

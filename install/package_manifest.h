@@ -20,6 +20,8 @@ struct ManifestEntry {
 std::vector<ManifestEntry> ReadPackageManifest(const std::string& path);
 
 // Stats every installed file of `entries` under installDir and writes the manifest; false on
-// failure (then no manifest is left behind).
+// failure (then no manifest is left behind). A file in `kept` (left in place by a differential
+// update) is written only while it still has the stamp given there.
 bool WritePackageManifest(const std::string& path, const std::string& installDir,
-                          const std::vector<ZipDirectoryEntry>& entries);
+                          const std::vector<ZipDirectoryEntry>& entries,
+                          const std::vector<ManifestEntry>& kept = {});

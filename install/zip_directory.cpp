@@ -69,6 +69,14 @@ std::optional<ZipTail> ParseZipTail(std::string_view tail, uint64_t archiveBytes
   return std::nullopt;
 }
 
+bool DirectoryWithinBounds(const ZipTail& tail) {
+  // A central record's fixed part, a name far past the 511 bytes the extraction accepts, and
+  // room for the extras and comment that ordinary tools write.
+  constexpr uint64_t kMostRecordBytes = kCentralBytes + 2048;
+  return tail.entryCount <= kMaxZipEntries && tail.directoryBytes <= kMaxZipDirectoryBytes &&
+         tail.directoryBytes <= tail.entryCount * kMostRecordBytes;
+}
+
 std::optional<std::vector<ZipDirectoryEntry>> ParseZipDirectory(std::string_view directory,
                                                                 const ZipTail& tail) {
   if (directory.size() != tail.directoryBytes) return std::nullopt;
@@ -150,7 +158,8 @@ std::optional<std::vector<ZipDirectoryEntry>> ReadZipDirectoryOfFile(const std::
   std::string bytes;
   if (!ReadAt(file.get(), archiveBytes - tailBytes, tailBytes, bytes)) return std::nullopt;
   const std::optional<ZipTail> tail = ParseZipTail(bytes, archiveBytes);
-  if (!tail || !ReadAt(file.get(), tail->directoryOffset, tail->directoryBytes, bytes)) {
+  if (!tail || !DirectoryWithinBounds(*tail) ||
+      !ReadAt(file.get(), tail->directoryOffset, tail->directoryBytes, bytes)) {
     return std::nullopt;
   }
   return ParseZipDirectory(bytes, *tail);

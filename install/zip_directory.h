@@ -23,6 +23,13 @@ std::optional<ZipTail> ParseZipTail(std::string_view tail, uint64_t archiveBytes
 // Zip64 record 56).
 inline constexpr uint64_t kZipTailBytes = 65535 + 22 + 20 + 56;
 
+// Whether the directory the end records claim is one worth holding in memory: at most
+// kMaxZipEntries entries, each record within a generous size, and kMaxZipDirectoryBytes in all.
+// The end records are not covered by any hash, so a forged one could otherwise claim gigabytes.
+inline constexpr uint64_t kMaxZipEntries = 1u << 20;
+inline constexpr uint64_t kMaxZipDirectoryBytes = 64u << 20;
+bool DirectoryWithinBounds(const ZipTail& tail);
+
 struct ZipDirectoryEntry {
   std::string name;                    // as stored (UTF-8 when flagged, else as stored)
   uint32_t crc32 = 0;

@@ -325,5 +325,8 @@ bool ZipUtil::ExtractCurrentEntry(void* archive, const std::string& name,
 
 void ZipUtil::StartUnzip(UnzipTask task) {
   StartWorker(std::move(task),
-              [](UnzipTask& own) { Unzip(own.zipPath, own.destDir, own.callback); });
+              [](UnzipTask& own) { Unzip(own.zipPath, own.destDir, own.callback); },
+              [](UnzipTask& own, const std::string& what) {
+                if (own.callback) own.callback("fail", what, 0, 0);
+              });
 }

@@ -26,7 +26,15 @@ void RememberPackage(const std::string& zipPath, const std::string& zipMd5,
   // extraction can each be cut short), and a run that finds the mark resumes or installs the
   // package instead of starting the game it replaces. A stop between this write and the next
   // two leaves the mark with the previous names, which the check treats the same way.
-  if (!SaveDownloadRecord(installPendingKey, zipPath) && onWriteFailed) onWriteFailed();
-  if (!SaveDownloadRecord("zipName", zipPath) && onWriteFailed) onWriteFailed();
-  if (!SaveDownloadRecord("zipMd5", zipMd5) && onWriteFailed) onWriteFailed();
+  // One report for the three writes: a file that stays blocked would otherwise ask the player
+  // three times over in a row.
+  bool reported = false;
+  const auto save = [&](const std::string& key, const std::string& value) {
+    if (SaveDownloadRecord(key, value) || reported) return;
+    reported = true;
+    if (onWriteFailed) onWriteFailed();
+  };
+  save(installPendingKey, zipPath);
+  save("zipName", zipPath);
+  save("zipMd5", zipMd5);
 }

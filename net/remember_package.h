@@ -3,8 +3,8 @@
 #include <functional>
 #include <string>
 
-// Called at the moment a record write fails, before the next write is tried, so the caller can
-// ask the player to free the file first.
+// Called at the moment the first record write fails, before the next write is tried, so the
+// caller can ask the player to free the file first; once per call at most.
 using RecordWriteFailed = std::function<void()>;
 
 // Brings the download record and the disk in line with the package about to be fetched or

@@ -40,6 +40,9 @@ MakeDirResult MakeDirectory(const std::string& path);
 bool RemoveFile(const std::string& path);
 bool RemoveEmptyDirectory(const std::string& path);
 void MarkExecutable(const std::string& path);
+// Whether the file carries the executable bit MarkExecutable sets; nothing where files have no
+// such bit (Windows) or the file cannot be looked at.
+std::optional<bool> IsMarkedExecutable(const std::string& path);
 // fopen(path, "wb"): a new or emptied file for binary writing; null when it cannot be opened.
 std::FILE* OpenForWriting(const std::string& path);
 

@@ -52,7 +52,8 @@ std::string FileInfoDocument(const FileInfoContent& content) {
 
 std::optional<std::string> UpdatedConfigDocument(const std::string& currentText,
                                                  const std::string& lastVersion,
-                                                 const std::vector<std::string>& unsupported) {
+                                                 const std::vector<std::string>& unsupported,
+                                                 const std::string& fileInfoSha256) {
   rapidjson::Document document(rapidjson::kObjectType);
   if (!currentText.empty()) {
     try {
@@ -84,6 +85,13 @@ std::optional<std::string> UpdatedConfigDocument(const std::string& currentText,
       present = present || (element.IsString() && pattern == element.GetString());
     }
     if (!present) patterns->PushBack(Text(pattern, allocator), allocator);
+  }
+  if (!fileInfoSha256.empty()) {
+    if (rapidjson::Value* digest = FirstMember(document, "fileInfoSha256")) {
+      *digest = Text(fileInfoSha256, allocator);
+    } else {
+      document.AddMember("fileInfoSha256", Text(fileInfoSha256, allocator), allocator);
+    }
   }
   return Pretty(document);
 }

@@ -20,9 +20,11 @@ struct FileInfoContent {
 
 std::string FileInfoDocument(const FileInfoContent& content);
 
-// The config document with "lastVersion" set and the patterns added to "unsupportedVersions"
-// (each once). Every other member of the current document stays as it was, in its place;
+// The config document with "lastVersion" set, the patterns added to "unsupportedVersions"
+// (each once) and "fileInfoSha256" set to the digest of lastVersion's fileInfo (left as it was
+// when empty). Every other member of the current document stays as it was, in its place;
 // currentText empty means there is none yet. Nothing when the current text is not a JSON object.
 std::optional<std::string> UpdatedConfigDocument(const std::string& currentText,
                                                  const std::string& lastVersion,
-                                                 const std::vector<std::string>& unsupported);
+                                                 const std::vector<std::string>& unsupported,
+                                                 const std::string& fileInfoSha256);

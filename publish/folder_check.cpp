@@ -2,6 +2,7 @@
 
 #include <unzip.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -18,8 +19,11 @@
 #include "publish/package_digest.h"
 #include "publish/progress_line.h"
 #include "publish/version_rules.h"
+#include "publish/windows_names.h"
 #include "publish/zip_hashes.h"
+#include "update/document_signature.h"
 #include "update/json_util.h"
+#include "update/text_digest.h"
 #include "update/version_strings.h"
 
 namespace fs = std::filesystem;
@@ -50,25 +54,39 @@ bool IsLowerHex(const std::string& text, size_t digits) {
   return true;
 }
 
+// A clock this far ahead of the publisher's is taken for the difference between two machines.
+constexpr int64_t kClockAllowanceSeconds = 600;
+
+int64_t NowSeconds() {
+  return std::chrono::duration_cast<std::chrono::seconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+// The launcher's own verdict on the pair, and what its trusted time means for later releases.
 void CheckSignature(const std::string& name, const std::string& path, const std::string& document,
-                    const minisign::PublicKey& key, Findings& findings) {
+                    const minisign::PublicKey& key, bool needsTimestamp, Findings& findings) {
   const std::optional<std::string> text = ReadBytes(path + ".minisig");
   if (!text) {
     findings.Add(name + ".minisig", "missing: a launcher with the key refuses " + name);
     return;
   }
-  std::string error;
-  const std::optional<minisign::Signature> signature = minisign::ParseSignature(*text, &error);
-  if (!signature) {
-    findings.Add(name + ".minisig", "malformed (" + error + ")");
+  const SignedDocument verdict = CheckSignedDocument(key, DocumentFileName(name), document, *text);
+  if (!verdict.accepted) {
+    findings.Add(name, "launchers with the key refuse it: " + verdict.error);
     return;
   }
-  if (!minisign::Verify(key, *signature, document, &error)) {
-    findings.Add(name + ".minisig", "does not verify " + name + " with the key (" + error + ")");
+  if (!verdict.timestamp) {
+    findings.Add(name + ".minisig",
+                 needsTimestamp ? "its trusted comment carries no timestamp: launchers refuse it"
+                                : "its trusted comment carries no timestamp");
     return;
   }
-  if (!minisign::TrustedTimestamp(signature->trustedComment)) {
-    findings.Add(name + ".minisig", "its trusted comment carries no timestamp");
+  const int64_t ahead = *verdict.timestamp - NowSeconds();
+  if (ahead > kClockAllowanceSeconds) {
+    findings.Add(name + ".minisig", "signed in the future (" + std::to_string(ahead) +
+                                        " s ahead of this clock): launchers that accept it refuse "
+                                        "every config signed before that time");
   }
 }
 
@@ -123,7 +141,8 @@ std::optional<PackageContent> ReadPackage(const std::string& zipName, const std:
                                 std::to_string(kMaxEntryNameBytes) + " bytes");
       continue;
     }
-    if (const std::string why = EntryNameProblem(name); !why.empty()) {
+    if (std::string why = EntryNameProblem(name);
+        !why.empty() || !(why = WindowsNameProblem(name)).empty()) {
       findings.Add(zipName, "entry \"" + name + "\": " + why);
       continue;
     }
@@ -154,6 +173,10 @@ std::optional<PackageContent> ReadPackage(const std::string& zipName, const std:
     } else if (closed == UNZ_CRCERROR) {
       findings.Add(zipName, "entry \"" + name + "\" fails its CRC-32");
     }
+  }
+  for (const auto& [first, second] : CaseCollisions({content.names.begin(), content.names.end()})) {
+    findings.Add(zipName, "entries \"" + first + "\" and \"" + second +
+                              "\" are one file on Windows (the names differ only in case)");
   }
   return content;
 }
@@ -298,6 +321,60 @@ void CheckFileInfo(const std::string& serverFolder, const std::string& name,
   }
 }
 
+// What a pack leaves only when it was killed outright: an upload would publish it.
+void CheckTemporaryFiles(const std::string& serverFolder, Findings& findings) {
+  std::error_code failure;
+  for (fs::recursive_directory_iterator it(serverFolder, failure), end; !failure && it != end;
+       it.increment(failure)) {
+    const std::string file = it->path().filename().string();
+    const bool temporary = file.size() > 1 && file[0] == '.' &&
+                           (file.ends_with(".partial") || file.ends_with(".previous"));
+    if (temporary) {
+      findings.Add(it->path().lexically_relative(serverFolder).generic_string(),
+                   "a temporary file left by an interrupted run; remove it (an upload would "
+                   "publish it)");
+    }
+  }
+}
+
+// Checked without the key, a folder where some documents are signed is one whose launchers have
+// the key: a document without its signature is refused by every one of them.
+void CheckUnsignedBesideSigned(const std::string& serverFolder,
+                               const std::vector<std::string>& documents, Findings& findings) {
+  bool anySigned = false;
+  std::error_code failure;
+  for (fs::directory_iterator it(serverFolder + "/" + packageFolderName, failure), end;
+       !failure && it != end; it.increment(failure)) {
+    anySigned = anySigned || it->path().extension() == ".minisig";
+  }
+  if (!anySigned) return;
+  for (const std::string& name : documents) {
+    if (!fs::exists(serverFolder + "/" + name + ".minisig", failure)) {
+      findings.Add(name,
+                   "unsigned, while other documents here are signed: launchers with the key "
+                   "refuse it");
+    }
+  }
+}
+
+// A fileInfo newer than lastVersion: players are not offered it (a pack that stopped half-way,
+// or a rollback that was not meant).
+void CheckNewerFileInfos(const std::string& serverFolder, const std::string& configName,
+                         const std::string& lastVersion, Findings& findings) {
+  std::error_code failure;
+  for (fs::directory_iterator it(serverFolder + "/" + packageFolderName, failure), end;
+       !failure && it != end; it.increment(failure)) {
+    const std::string file = it->path().filename().string();
+    if (!file.starts_with("fileInfo_") || !file.ends_with(".json")) continue;
+    const std::string version = ReplaceAll(file.substr(9, file.size() - 9 - 5), "_", ".");
+    const std::optional<int> order = CompareVersions(lastVersion, version);
+    if (order && *order < 0) {
+      findings.Add(configName, "\"lastVersion\" " + lastVersion + " is older than " + file +
+                                   " here: players are not offered " + version);
+    }
+  }
+}
+
 }  // namespace
 
 std::vector<std::string> CheckServerFolder(const std::string& serverFolder,
@@ -309,7 +386,10 @@ std::vector<std::string> CheckServerFolder(const std::string& serverFolder,
     findings.Add(configName, "missing");
     return findings.Take();
   }
-  if (key != nullptr) CheckSignature(configName, serverFolder + "/" + configName, *configText, *key, findings);
+  CheckTemporaryFiles(serverFolder, findings);
+  if (key != nullptr) {
+    CheckSignature(configName, serverFolder + "/" + configName, *configText, *key, true, findings);
+  }
   const std::optional<JsonUtil::Document> config = ParseDocument(configName, *configText, findings);
   if (!config) return findings.Take();
 
@@ -343,7 +423,17 @@ std::vector<std::string> CheckServerFolder(const std::string& serverFolder,
     return findings.Take();
   }
   if (key != nullptr) {
-    CheckSignature(fileInfoName, serverFolder + "/" + fileInfoName, *fileInfoText, *key, findings);
+    CheckSignature(fileInfoName, serverFolder + "/" + fileInfoName, *fileInfoText, *key, false,
+                   findings);
+  } else {
+    CheckUnsignedBesideSigned(serverFolder, {configName, fileInfoName}, findings);
+  }
+  CheckNewerFileInfos(serverFolder, configName, lastVersion, findings);
+  const JsonUtil::Value* named = JsonUtil::FindMember(*config, "fileInfoSha256");
+  if (named != nullptr && (!named->IsString() || named->GetString() != TextSha256(*fileInfoText))) {
+    findings.Add(fileInfoName,
+                 "not the document " + configName +
+                     " names in \"fileInfoSha256\": launchers with the key refuse it");
   }
   const std::optional<JsonUtil::Document> fileInfo = ParseDocument(fileInfoName, *fileInfoText, findings);
   if (fileInfo) CheckFileInfo(serverFolder, fileInfoName, underscored, *fileInfo, findings);

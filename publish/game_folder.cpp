@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "publish/entry_name_rules.h"
+#include "publish/windows_names.h"
 
 namespace fs = std::filesystem;
 
@@ -63,7 +64,16 @@ bool ListGameFolder(const std::string& folder, std::vector<GameEntry>* entries, 
       refuse(entry.name, why);
       continue;
     }
+    if (const std::string why = WindowsNameProblem(entry.name); !why.empty()) {
+      refuse(entry.name, why);
+      continue;
+    }
     entries->push_back(std::move(entry));
+  }
+  std::vector<std::string> names;
+  for (const GameEntry& entry : *entries) names.push_back(entry.name);
+  for (const auto& [first, second] : CaseCollisions(names)) {
+    refuse(second, "differs from " + first + " only in case: one file on Windows");
   }
   if (failure) {
     *error = "cannot read " + folder + ": " + failure.message();

@@ -1,6 +1,8 @@
 #include "publish/key_commands.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -38,7 +40,8 @@ int GenerateKeyFiles(const std::string& publicKeyFile, const std::string& secret
                      bool unencrypted, bool force) {
   for (const std::string& path : {publicKeyFile, secretKeyFile}) {
     if (!force && platform::PathExists(path)) {
-      std::printf("keygen: %s exists; -f replaces it (and the key it holds is lost)\n", path.c_str());
+      std::fprintf(stderr, "keygen: %s exists; -f replaces it (and the key it holds is lost)\n",
+                   path.c_str());
       return 1;
     }
   }
@@ -47,24 +50,26 @@ int GenerateKeyFiles(const std::string& publicKeyFile, const std::string& secret
     std::string error;
     const std::optional<std::string> chosen = PasswordForNewKey(&error);
     if (!chosen) {
-      std::printf("keygen: %s\n", error.c_str());
+      std::fprintf(stderr, "keygen: %s\n", error.c_str());
       return 1;
     }
     password = *chosen;
   }
   const SecretKey key = GenerateSecretKey();
-  if (!password.empty()) std::printf("Deriving a key from the password...\n");
+  if (!password.empty()) std::fprintf(stderr, "Deriving a key from the password...\n");
   const std::string secretText = SecretKeyFileText(key, password, MinisignKdfLimits());
   if (secretText.empty()) {
-    std::printf("keygen: could not derive a key from the password (out of memory?)\n");
+    std::fprintf(stderr, "keygen: could not derive a key from the password (out of memory?)\n");
     return 1;
   }
   if (!WritePrivateFile(secretKeyFile, secretText)) {
-    std::printf("keygen: cannot write %s\n", secretKeyFile.c_str());
+    std::fprintf(stderr, "keygen: cannot write %s: %s\n", secretKeyFile.c_str(),
+                 std::strerror(errno));
     return 1;
   }
   if (!PublishFile(publicKeyFile, PublicKeyFileText(key))) {
-    std::printf("keygen: cannot write %s\n", publicKeyFile.c_str());
+    std::fprintf(stderr, "keygen: cannot write %s: %s\n", publicKeyFile.c_str(),
+                 std::strerror(errno));
     return 1;
   }
   std::printf("secret key %s (%s), public key %s, key id %s\n", secretKeyFile.c_str(),
@@ -76,13 +81,14 @@ int GenerateKeyFiles(const std::string& publicKeyFile, const std::string& secret
 std::optional<SecretKey> LoadSecretKey(const std::string& secretKeyFile) {
   std::ifstream in(secretKeyFile, std::ios::binary);
   if (!in) {
-    std::printf("cannot read the secret key %s\n", secretKeyFile.c_str());
+    std::fprintf(stderr, "cannot read the secret key %s: %s\n", secretKeyFile.c_str(),
+                 std::strerror(errno));
     return std::nullopt;
   }
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::string error;
   std::optional<SecretKey> key = ReadSecretKey(text, PasswordForKey, &error);
-  if (!key) std::printf("%s: %s\n", secretKeyFile.c_str(), error.c_str());
+  if (!key) std::fprintf(stderr, "%s: %s\n", secretKeyFile.c_str(), error.c_str());
   return key;
 }
 
@@ -91,9 +97,10 @@ int SignFiles(const SecretKey& key, const std::vector<std::string>& files) {
   for (const std::string& file : files) {
     std::string error;
     if (SignFile(key, file, &error)) {
-      std::printf("signed %s: %s.minisig\n", file.c_str(), file.c_str());
+      std::printf("signed %s: %s.minisig (key %s)\n", file.c_str(), file.c_str(),
+                  KeyIdText(key.keyId).c_str());
     } else {
-      std::printf("sign: %s\n", error.c_str());
+      std::fprintf(stderr, "sign: %s\n", error.c_str());
       result = 1;
     }
   }

@@ -1,5 +1,6 @@
 #include "publish/pack.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -12,15 +13,19 @@
 #include "fs/stdio_file.h"
 #include "platform/disk.h"
 #include "platform/files.h"
-#include "publish/atomic_file.h"
 #include "publish/documents.h"
 #include "publish/game_folder.h"
+#include "publish/interruption.h"
 #include "publish/package_digest.h"
 #include "publish/progress_line.h"
+#include "publish/release_set.h"
 #include "publish/signing.h"
 #include "publish/version_rules.h"
 #include "publish/zip_hashes.h"
 #include "publish/zip_writer.h"
+#include "update/json_util.h"
+#include "update/minisign.h"
+#include "update/text_digest.h"
 #include "update/version_strings.h"
 
 namespace fs = std::filesystem;
@@ -28,7 +33,7 @@ namespace fs = std::filesystem;
 namespace {
 
 int Refuse(const std::string& why) {
-  std::printf("pack: %s\n", why.c_str());
+  std::fprintf(stderr, "pack: %s\n", why.c_str());
   return 1;
 }
 
@@ -50,32 +55,104 @@ int64_t NowSeconds() {
       .count();
 }
 
-// The document, then its signature when there is a key. Without a key a signature left from an
-// earlier signed release would no longer match: it is said, since launchers with the key would
-// refuse the document.
-bool PublishDocument(const std::string& path, const std::string& name, const std::string& text,
-                     const SecretKey* key, int64_t timestamp) {
-  if (!PublishFile(path, text)) {
-    std::printf("pack: cannot write %s\n", path.c_str());
-    return false;
+// Launchers keep the newest config time they accepted and refuse anything older: the new
+// signatures come after every one in the folder, even one a fast clock made in the future.
+int64_t NextTimestamp(const std::string& folder) {
+  int64_t next = NowSeconds();
+  std::error_code failure;
+  for (fs::directory_iterator it(folder, failure), end; !failure && it != end;
+       it.increment(failure)) {
+    if (it->path().extension() != ".minisig" || !it->is_regular_file(failure)) continue;
+    std::ifstream in(it->path(), std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string error;
+    if (const auto signature = minisign::ParseSignature(text, &error)) {
+      if (const auto stamp = minisign::TrustedTimestamp(signature->trustedComment)) {
+        next = std::max(next, *stamp + 1);
+      }
+    }
   }
+  return next;
+}
+
+// The document and, with a key, its signature join the set. Without a key a signature left from
+// an earlier signed release would no longer match: it is said, since launchers with the key would
+// refuse the document.
+bool AddDocument(ReleaseSet& set, const std::string& path, const std::string& name,
+                 const std::string& text, const SecretKey* key, int64_t timestamp) {
+  std::string error;
+  if (!set.Add(path, text, &error)) return Refuse(error) == 0;
   if (key != nullptr) {
-    if (!PublishFile(path + ".minisig", SignatureText(*key, text, TrustedComment(timestamp, name)))) {
-      std::printf("pack: cannot write %s.minisig\n", path.c_str());
-      return false;
+    if (!set.Add(path + ".minisig", SignatureText(*key, text, TrustedComment(timestamp, name)),
+                 &error)) {
+      return Refuse(error) == 0;
     }
   } else if (platform::PathExists(path + ".minisig")) {
-    std::printf("pack: warning: %s.minisig belongs to the previous text; sign %s again\n",
-                path.c_str(), path.c_str());
+    std::fprintf(stderr, "pack: warning: %s.minisig belongs to the previous text; sign %s again\n",
+                 path.c_str(), path.c_str());
   }
   return true;
+}
+
+struct CurrentConfig {
+  std::string lastVersion;
+  std::vector<std::string> patterns;
+};
+
+CurrentConfig ReadCurrent(const std::string& text) {
+  CurrentConfig current;
+  if (text.empty()) return current;
+  try {
+    const JsonUtil::Document config = JsonUtil::ToObject(text);
+    const JsonUtil::Value* last = JsonUtil::FindMember(config, "lastVersion");
+    if (last != nullptr && last->IsString()) current.lastVersion = last->GetString();
+    JsonUtil::ForEachInArray(config, "unsupportedVersions", [&](const JsonUtil::Value& value) {
+      if (value.IsString()) current.patterns.emplace_back(value.GetString());
+    });
+  } catch (const JsonToObjectException&) {
+  }
+  return current;
+}
+
+// Refuses a lastVersion that sends players back, unless rolling back: then says what they get.
+bool VersionMovesOn(const PackRequest& request, const CurrentConfig& current) {
+  std::vector<std::string> patterns = current.patterns;
+  patterns.insert(patterns.end(), request.unsupported.begin(), request.unsupported.end());
+  for (const std::string& pattern : patterns) {
+    if (!VersionMatches(pattern, request.version)) continue;
+    if (!request.rollback) {
+      Refuse("version " + request.version + " is matched by \"" + pattern +
+             "\" in unsupportedVersions: launchers would install it and then call it "
+             "unsupported; --rollback publishes it anyway");
+      return false;
+    }
+  }
+  const std::optional<int> order = CompareVersions(request.version, current.lastVersion);
+  if (order && *order < 0) {
+    if (!request.rollback) {
+      Refuse("version " + request.version + " is older than lastVersion " + current.lastVersion +
+             " in the config; --rollback publishes it anyway");
+      return false;
+    }
+    std::printf(
+        "rolling back: players on %s are sent back to %s (a launcher keeps an installed "
+        "version while its cached fileInfo is under 10 days old, unless a pattern in "
+        "unsupportedVersions matches it)\n",
+        current.lastVersion.c_str(), request.version.c_str());
+  }
+  return true;
+}
+
+std::string CountOfFiles(size_t count) {
+  return std::to_string(count) + (count == 1 ? " file" : " files");
 }
 
 }  // namespace
 
 int Pack(const PackRequest& request) {
   if (!IsPublishableVersion(request.version)) {
-    return Refuse("version " + request.version + " is not three numbers a.b.c");
+    return Refuse("version " + request.version +
+                  " is not three numbers a.b.c without leading zeros, each below 2147483648");
   }
   for (const std::string& pattern : request.unsupported) {
     if (!PatternCanMatch(pattern)) {
@@ -115,41 +192,47 @@ int Pack(const PackRequest& request) {
   const std::string fileInfoPath = folder + "/" + fileInfoName;
   const std::string configPath = folder + "/config.json";
 
-  if (!request.replace && (platform::PathExists(zipPath) || platform::PathExists(fileInfoPath))) {
-    return Refuse("version " + request.version + " is published already in " + folder +
-                  "; --replace publishes it again");
+  // Published means a document names it; a package alone is what a failed pack left.
+  if (!request.replace && platform::PathExists(fileInfoPath)) {
+    return Refuse("version " + request.version + " is published already (" + fileInfoPath +
+                  "); --replace publishes it again");
   }
   bool unreadable = false;
   const std::optional<std::string> currentConfig = ReadIfPresent(configPath, &unreadable);
   if (unreadable) return Refuse("cannot read " + configPath);
-  const std::optional<std::string> config =
-      UpdatedConfigDocument(currentConfig.value_or(""), request.version, request.unsupported);
-  if (!config) return Refuse(configPath + " is not a JSON object; mend it or move it away");
+  if (!UpdatedConfigDocument(currentConfig.value_or(""), request.version, request.unsupported,
+                             "")) {
+    return Refuse(configPath + " is not a JSON object; mend it or move it away");
+  }
+  if (!VersionMovesOn(request, ReadCurrent(currentConfig.value_or("")))) return 1;
 
   fs::create_directories(folder, failure);
   if (failure) return Refuse("cannot create " + folder + ": " + failure.message());
 
-  const std::string temporary = TemporaryNameFor(zipPath);
+  CatchInterrupts();
+  const auto goOn = [] { return !Interrupted(); };
+  ReleaseSet set;
+  set.AddWritten(zipPath);
+  const std::string temporary = ReleaseSet::TemporaryFor(zipPath);
   {
     ProgressLine progress("Packing " + zipName, total);
-    if (!WritePackage(temporary, entries, [&progress](uint64_t done) { progress.Update(done); },
-                      &error)) {
-      platform::RemoveFile(temporary);
-      return Refuse(error);
-    }
+    const bool written = WritePackage(
+        temporary, entries,
+        [&progress, &goOn](uint64_t done) {
+          progress.Update(done);
+          return goOn();
+        },
+        &error);
+    if (!written) return Refuse(Interrupted() ? "interrupted; " + folder + " is as it was" : error);
   }
   {
     FilePtr written(std::fopen(temporary.c_str(), "rb"));
     if (written == nullptr || !platform::FlushFileToDisk(written.get())) {
-      platform::RemoveFile(temporary);
       return Refuse("cannot put " + temporary + " on the disk");
     }
   }
   std::optional<std::vector<ZipDirectoryEntry>> directory = ReadZipDirectoryOfFile(temporary);
-  if (!directory) {
-    platform::RemoveFile(temporary);
-    return Refuse("cannot read the directory of " + temporary + " back");
-  }
+  if (!directory) return Refuse("cannot read the directory of " + temporary + " back");
   ZipPartHasher hasher(std::move(*directory));
   PackageDigest digest;
   {
@@ -158,16 +241,9 @@ int Pack(const PackRequest& request) {
         temporary, [&progress](uint64_t done) { progress.Update(done); },
         [&hasher](const unsigned char* bytes, size_t size) { hasher.Feed(bytes, size); });
   }
-  if (digest.md5.empty()) {
-    platform::RemoveFile(temporary);
-    return Refuse("cannot read " + temporary + " back");
-  }
+  if (digest.md5.empty()) return Refuse("cannot read " + temporary + " back");
   const std::optional<ZipHashes> parts = hasher.Finish();
-  if (!parts) {
-    platform::RemoveFile(temporary);
-    return Refuse("cannot read " + temporary + " back");
-  }
-  if (!PublishTemporary(temporary, zipPath)) return Refuse("cannot rename the package to " + zipPath);
+  if (!parts) return Refuse("cannot read the entries of " + temporary + " back");
 
   FileInfoContent content;
   content.zipName = zipName;
@@ -177,15 +253,25 @@ int Pack(const PackRequest& request) {
   content.fileNameList = files;
   content.zipDirectorySha256 = parts->directorySha256;
   content.zipEntrySha256 = parts->entrySha256;
-  const int64_t timestamp = NowSeconds();
-  if (!PublishDocument(fileInfoPath, fileInfoName, FileInfoDocument(content), request.key, timestamp)) {
+  const std::string fileInfo = FileInfoDocument(content);
+  const std::optional<std::string> config = UpdatedConfigDocument(
+      currentConfig.value_or(""), request.version, request.unsupported, TextSha256(fileInfo));
+  const int64_t timestamp = NextTimestamp(folder);
+  if (!AddDocument(set, fileInfoPath, fileInfoName, fileInfo, request.key, timestamp) ||
+      !AddDocument(set, configPath, "config.json", *config, request.key, timestamp)) {
     return 1;
   }
-  if (!PublishDocument(configPath, "config.json", *config, request.key, timestamp)) return 1;
+  if (!set.Commit([&goOn] { return !goOn(); }, &error)) {
+    return Refuse((Interrupted() ? std::string("interrupted") : error) + "; " + folder +
+                  " is as it was");
+  }
 
-  std::printf("published %s: %s (%llu bytes, %zu files)\n  zipMd5 %s\n  zipSha256 %s\n%s",
+  std::printf("published %s: %s (%llu bytes, %s)\n  zipMd5 %s\n  zipSha256 %s\n",
               request.version.c_str(), zipPath.c_str(),
-              static_cast<unsigned long long>(digest.bytes), files.size(), digest.md5.c_str(),
-              digest.sha256.c_str(), request.key != nullptr ? "  documents signed\n" : "");
+              static_cast<unsigned long long>(digest.bytes), CountOfFiles(files.size()).c_str(),
+              digest.md5.c_str(), digest.sha256.c_str());
+  if (request.key != nullptr) {
+    std::printf("  documents signed with key %s\n", KeyIdText(request.key->keyId).c_str());
+  }
   return 0;
 }

@@ -2,9 +2,17 @@
 
 #include <sodium.h>
 
+#include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <system_error>
 #include <vector>
 
 #include "fs/stdio_file.h"
@@ -49,6 +57,24 @@ int64_t NowSeconds() {
       .count();
 }
 
+// After the signature it replaces, even one a fast clock put in the future: launchers refuse a
+// config signed before the one they accepted.
+int64_t NextTimestamp(const std::string& signaturePath) {
+  int64_t next = NowSeconds();
+  std::error_code failure;
+  if (!std::filesystem::is_regular_file(signaturePath, failure)) return next;
+  std::ifstream in(signaturePath, std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string error;
+  if (const std::optional<minisign::Signature> signature = minisign::ParseSignature(text, &error)) {
+    if (const std::optional<int64_t> stamp =
+            minisign::TrustedTimestamp(signature->trustedComment)) {
+      next = std::max(next, *stamp + 1);
+    }
+  }
+  return next;
+}
+
 }  // namespace
 
 std::string TrustedComment(int64_t timestamp, const std::string& fileName) {
@@ -66,7 +92,7 @@ std::string SignatureText(const SecretKey& key, std::string_view message,
 bool SignFile(const SecretKey& key, const std::string& path, std::string* error) {
   FilePtr in(std::fopen(path.c_str(), "rb"));
   if (in == nullptr) {
-    *error = "cannot read " + path;
+    *error = "cannot read " + path + ": " + std::strerror(errno);
     return false;
   }
   // Streamed: a package of many gigabytes is signed in constant memory.
@@ -79,12 +105,13 @@ bool SignFile(const SecretKey& key, const std::string& path, std::string* error)
     crypto_generichash_update(&state, buffer.data(), got);
   }
   if (std::ferror(in.get()) != 0) {
-    *error = "cannot read " + path;
+    *error = "cannot read " + path + ": " + std::strerror(errno);
     return false;
   }
   Prehash hash{};
   crypto_generichash_final(&state, hash.data(), hash.size());
-  const std::string text = SignatureTextOfHash(key, hash, TrustedComment(NowSeconds(), BaseName(path)));
+  const std::string text = SignatureTextOfHash(
+      key, hash, TrustedComment(NextTimestamp(path + ".minisig"), BaseName(path)));
   if (!PublishFile(path + ".minisig", text)) {
     *error = "cannot write " + path + ".minisig";
     return false;

@@ -3,6 +3,9 @@
 # library taken from a Debian source package rather than a binary one: zlib's minizip
 # (scripts/build-minizip.sh), which the Linux build links. Idempotent: only what is missing is
 # installed or built, so a warm machine pays one dpkg query and a stamp check.
+#   scripts/deps.sh                  everything (build, tests, demo)
+#   scripts/deps.sh --publisher      only what the publisher's tool needs (cmake --preset publisher)
+#   scripts/deps.sh PACKAGE...       everything and these
 set -euo pipefail
 
 packages=(
@@ -14,8 +17,16 @@ packages=(
   openssl curl unzip zip nginx-light bc
   locales
   clang libclang-rt-14-dev
-  libsodium-dev minisign osslsigncode
+  libsodium-dev minisign osslsigncode rclone
 )
+if [ "${1:-}" = --publisher ]; then
+  shift
+  packages=(
+    build-essential cmake ninja-build pkg-config
+    libcurl4-openssl-dev zlib1g-dev rapidjson-dev libssl-dev dpkg-dev patch
+    libsodium-dev rclone
+  )
+fi
 [ "$#" -gt 0 ] && packages+=("$@")
 
 missing=()

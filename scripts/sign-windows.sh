@@ -16,6 +16,14 @@
 #                                "Tidewake"), TIDEWAKE_SIGN_URL the publisher's site
 set -euo pipefail
 
+case "${1:-}" in
+  -h | --help)
+    # The comment at the top is the help.
+    sed -n '2,/^set -euo/{/^set -euo/d;s/^# \{0,1\}//;p}' "$0"
+    exit 0
+    ;;
+esac
+
 exe=${1:?usage: scripts/sign-windows.sh path/to/tidewake.exe}
 pkcs12=${TIDEWAKE_SIGN_PKCS12:?TIDEWAKE_SIGN_PKCS12 names the PKCS#12 file of the certificate}
 [ -n "${TIDEWAKE_SIGN_PASSWORD+set}" ] ||

@@ -3,7 +3,10 @@
 # run, builds the launcher and every test, and runs the suites: under AddressSanitizer + UBSan,
 # under ThreadSanitizer, then the Windows build under Wine (scripts/test-windows.sh;
 # TIDEWAKE_WINDOWS=0 leaves it out), and last in the optimised build, whose summary ends the
-# output.
+# output. Each fault class is looked for once where it shows best, which keeps the run within its
+# budget: the road suites (each case starts the launcher) under ASan + UBSan only; ThreadSanitizer
+# over the suites that start threads, with the road cases that reach every thread of the launcher;
+# the slow publisher cases in the optimised build only (the presets' filters and targets).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -61,8 +61,14 @@ class Check {
   void OnFileInfoResult(const CheckCallback& onResult, const std::string& configText,
                         const std::string& remotePath, const std::string& status,
                         const std::string& text);
-  void AcceptFileInfo(const CheckCallback& onResult, const std::string& remotePath,
-                      const std::string& text, const std::string& signature);
+  // With a trusted key: the fileInfo goes on only when its signature verifies and, when the
+  // config names a "fileInfoSha256", its bytes have that digest.
+  void AcceptFileInfo(const CheckCallback& onResult, const std::string& configText,
+                      const std::string& remotePath, const std::string& text,
+                      const std::string& signature);
+  // False only when the config names a "fileInfoSha256" the text does not have; a config
+  // without one (an older publisher's) names nothing.
+  static bool FileInfoIsNamed(const std::string& configText, const std::string& fileInfoText);
   // Fetches a document and its signature (documentPath + ".minisig", where "not found" reads as
   // an empty signature) side by side; onBoth gets both texts, onRetry runs after the time-out
   // prompt's Retry.

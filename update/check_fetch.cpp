@@ -243,8 +243,8 @@ void Check::LoadFileInfo(const CheckCallback& onResult, const std::string& confi
   if (TrustedPublicKey()) {
     FetchSigned(
         path,
-        [this, onResult, path](const std::string& text, const std::string& signature) {
-          AcceptFileInfo(onResult, path, text, signature);
+        [this, onResult, path, configText](const std::string& text, const std::string& signature) {
+          AcceptFileInfo(onResult, configText, path, text, signature);
         },
         [this, onResult, configText] { LoadFileInfo(onResult, configText); }, fetchSettings);
     return;
@@ -270,14 +270,23 @@ void Check::OnFileInfoResult(const CheckCallback& onResult, const std::string& c
   StartVerify(onResult, status, text);
 }
 
-void Check::AcceptFileInfo(const CheckCallback& onResult, const std::string& remotePath,
-                           const std::string& text, const std::string& signature) {
+void Check::AcceptFileInfo(const CheckCallback& onResult, const std::string& configText,
+                           const std::string& remotePath, const std::string& text,
+                           const std::string& signature) {
   const std::optional<minisign::PublicKey> key = TrustedPublicKey();
   if (key) {
-    const SignedDocument verdict =
-        CheckSignedDocument(*key, DocumentFileName(remotePath), text, signature);
+    const std::string fileName = DocumentFileName(remotePath);
+    const SignedDocument verdict = CheckSignedDocument(*key, fileName, text, signature);
     if (!verdict.accepted) {
       onResult("error", kErrorPrefix + verdict.error, "", 0, 0);
+      return;
+    }
+    // A fileInfo signed for an earlier packing of the same version would verify too: the signed
+    // config's digest tells the current one.
+    if (!FileInfoIsNamed(configText, text)) {
+      onResult("error",
+               kErrorPrefix + fileName + ": not the document config.json names (fileInfoSha256)",
+               "", 0, 0);
       return;
     }
   }

@@ -117,5 +117,8 @@ void FetchFromAny(const std::vector<std::string>& urls, FetchHandler handler,
   job.request.handler = std::move(handler);
   job.request.urls = urls;
   job.settings = settings;
-  StartWorker(std::move(job), RunFetch);
+  // A fetch that cannot go on ends as one that ran out of time, with the check's time-out box.
+  StartWorker(std::move(job), RunFetch, [](FetchJob& own, const std::string& what) {
+    own.request.handler("allTimeout", what);
+  });
 }

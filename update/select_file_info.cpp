@@ -13,6 +13,7 @@
 #include "update/check.h"
 #include "update/document_signature.h"
 #include "update/json_util.h"
+#include "update/text_digest.h"
 #include "update/trusted_key.h"
 #include "core/strings.h"
 #include "update/version_strings.h"
@@ -43,6 +44,17 @@ bool UsableCache(const std::string& cachePath) {
 
 }  // namespace
 
+bool Check::FileInfoIsNamed(const std::string& configText, const std::string& fileInfoText) {
+  try {
+    const JsonUtil::Document config = JsonUtil::ToObject(configText);
+    const JsonUtil::Value* named = JsonUtil::FindMember(config, "fileInfoSha256");
+    if (named == nullptr) return true;
+    return named->IsString() && named->GetString() == TextSha256(fileInfoText);
+  } catch (const JsonToObjectException&) {
+    return false;
+  }
+}
+
 std::string Check::SelectFileInfo(const std::string& configText, std::string& path) {
   const JsonUtil::Document config = JsonUtil::ToObject(configText);
   const std::string lastVersion = JsonUtil::GetString(config, "lastVersion");
@@ -63,6 +75,13 @@ std::string Check::SelectFileInfo(const std::string& configText, std::string& pa
   }
   const std::string cachePath = installDirName + "/fileInfo_" + *installed + ".json";
   if (!UsableCache(cachePath)) return "remoteFileInfo";
+  // The config's digest speaks of lastVersion's fileInfo: when that is the cached version, a
+  // cache of an earlier packing of it is passed over, so a replaced release reaches players now
+  // and not when the cache grows stale.
+  if (TrustedPublicKey() && dotted == lastVersion &&
+      !FileInfoIsNamed(configText, ReadTextFile(cachePath))) {
+    return "remoteFileInfo";
+  }
   path = cachePath;
   return "localFileInfo";
 }

@@ -34,16 +34,21 @@ void Check::StartVerify(const CheckCallback& onResult, const std::string& status
                         const std::string& text) {
   if (status != "succ") return;
   lastFileInfoText = text;
-  StartWorker(VerifyTask{this, text, onResult},
-              [](VerifyTask& task) { task.check->VerifyPackage(task.text, task.onResult); });
+  StartWorker(
+      VerifyTask{this, text, onResult},
+      [](VerifyTask& task) { task.check->VerifyPackage(task.text, task.onResult); },
+      [](VerifyTask& task, const std::string& what) {
+        task.onResult("error", kErrorPrefix + what, "", 0, 0);
+      });
 }
 
 void Check::VerifyPackage(const std::string& fileInfoText, const CheckCallback& onResult) {
   try {
     const PackageInfo info = ReadPackageInfo(fileInfoText);
-    // zipName is both a URL path and a local path that is later written and deleted: one that
-    // leads out of the working directory is refused before anything touches the disk.
-    if (!IsContainedRelativePath(info.zipName)) {
+    // zipName is both a URL path and a local path that is later written and deleted, with the
+    // package folder: one outside that folder (a file beside the launcher, the install) is
+    // refused before anything touches the disk.
+    if (!IsFileInFolder(info.zipName, packageFolderName)) {
       onResult("error", kErrorPrefix + std::string("zipName invalid: ") + info.zipName, "", 0, 0);
       return;
     }

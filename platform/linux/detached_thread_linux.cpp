@@ -5,7 +5,7 @@
 namespace platform {
 
 void StartDetachedThread(std::unique_ptr<ThreadBody> body) {
-  std::thread([own = std::move(body)] { own->Run(); }).detach();
+  std::thread([own = std::move(body)] { RunThreadBody(*own); }).detach();
 }
 
 }  // namespace platform

@@ -14,9 +14,11 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <thread>
 
 #include "platform/clock.h"
+#include "platform/diagnostics.h"
 #include "platform/linux/unique_fd.h"
 #include "platform/single_instance.h"
 
@@ -74,7 +76,13 @@ void ListenForWakes(int listener, std::function<void()> onWake) {
       if (errno == EINTR || errno == ECONNABORTED) continue;
       return;
     }
-    if (IsWake(std::move(peer)) && onWake) onWake();
+    if (!IsWake(std::move(peer)) || !onWake) continue;
+    // A failed wake must not end the process from this thread: the next one may work.
+    try {
+      onWake();
+    } catch (const std::exception& e) {
+      Diagnostic("bringing the window forward failed: %s\n", e.what());
+    }
   }
 }
 

@@ -17,6 +17,11 @@ MakeDirResult MakeDirectory(const std::string& path) { return platform::MakeDire
 bool RemoveFile(const std::string& path) { return platform::RemoveFile(path); }
 bool RemoveEmptyDirectory(const std::string& path) { return platform::RemoveEmptyDirectory(path); }
 void MarkExecutable(const std::string& path) { platform::MarkExecutable(path); }
+std::optional<bool> IsMarkedExecutable(const std::string& path) {
+  struct stat st {};
+  if (path.empty() || ::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return (st.st_mode & S_IXUSR) != 0;
+}
 std::optional<FileStamp> FileSizeAndTime(const std::string& path) {
   struct stat st {};
   if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;

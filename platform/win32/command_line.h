@@ -5,8 +5,8 @@
 
 namespace platform {
 
-// The process's wide command line split the way the runtime splits it (CommandLineToArgvW), the
-// program's own path first, each argument in the ANSI code page.
+// The process's command line as the C runtime split it for the program (its __wargv, else its
+// __argv), the program's own path first, each argument in the ANSI code page.
 std::vector<std::string> CommandLineArguments();
 
 }  // namespace platform

@@ -15,7 +15,7 @@ namespace {
 
 DWORD WINAPI RunBody(void* parameter) {
   std::unique_ptr<ThreadBody> body(static_cast<ThreadBody*>(parameter));
-  body->Run();
+  RunThreadBody(*body);
   return 0;
 }
 

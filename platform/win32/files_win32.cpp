@@ -164,6 +164,7 @@ MakeDirResult MakeDirectory(const std::string& path) { return MakeDirectoryAt(Ut
 bool RemoveFile(const std::string& path) { return RemoveFileAt(Utf8ToWide(path)); }
 bool RemoveEmptyDirectory(const std::string& path) { return RemoveDirectoryAt(Utf8ToWide(path)); }
 void MarkExecutable(const std::string&) {}
+std::optional<bool> IsMarkedExecutable(const std::string&) { return std::nullopt; }
 std::optional<FileStamp> FileSizeAndTime(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (path.empty() ||

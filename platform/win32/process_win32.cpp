@@ -2,8 +2,9 @@
 // strings in the ANSI code page, as the "A" calls take them.
 
 #include <windows.h>
-#include <shellapi.h>
 #include <tlhelp32.h>
+
+#include <cstdlib>
 
 #include "platform/process.h"
 #include "platform/win32/command_line.h"
@@ -13,11 +14,15 @@
 namespace platform {
 
 std::vector<std::string> CommandLineArguments() {
+  // The runtime's own vector, not CommandLineToArgvW's: the two split some lines differently
+  // ("" inside quotes, backslashes before a quote), and the game is a program of that runtime.
+  // A wide entry point has the wide one; a narrow one (a test suite) only the narrow one.
   std::vector<std::string> arguments;
-  int count = 0;
-  const UniqueLocalPtr<LPWSTR> wide(::CommandLineToArgvW(::GetCommandLineW(), &count));
-  if (wide == nullptr) return arguments;
-  for (int i = 0; i < count; ++i) arguments.push_back(WideToAnsi(wide.get()[i]));
+  if (__wargv != nullptr) {
+    for (int i = 0; i < __argc; ++i) arguments.push_back(WideToAnsi(__wargv[i]));
+  } else if (__argv != nullptr) {
+    arguments.assign(__argv, __argv + __argc);
+  }
   return arguments;
 }
 

@@ -25,7 +25,7 @@ start_loopback_server() {
 build_loopback_launcher() {
   local build="$1" port="$2" ca_bundle="$3"
   shift 3
-  # A loopback base URL takes its port from TIDEWAKE_TEST_PORT when that is set: this one's.
+  # The base URL is built as given: this server's port.
   TIDEWAKE_TEST_PORT="$port" cmake -S . -B "$build" -G Ninja -DTIDEWAKE_BUILD_TESTS=OFF "$@" \
     -DLAUNCHER_BASE_URL="https://localhost:$port/PCDownload/sq1/" \
     -DLAUNCHER_CA_BUNDLE="$ca_bundle" >/dev/null || return 1

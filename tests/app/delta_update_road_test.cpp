@@ -269,27 +269,33 @@ TEST_P(DeltaRoadTest, ConnectionCutMidRangeIsResumed) {
   EXPECT_TRUE(resumed);
 }
 
-// A fetched entry whose bytes fail their CRC-32 ends in the extraction's failure box, as a
-// damaged full package does; the game is not started.
-TEST_P(DeltaRoadTest, FetchedEntryFailingItsCrcShowsTheExtractionFailureBox) {
+// A range cache that serves a changed entry with a damaged byte: the small zip fails its CRC-32
+// in the extraction's failure box, as a damaged full package does, and the Retry fetches the
+// whole package rather than the same ranges again.
+TEST_P(DeltaRoadTest, FetchedEntryFailingItsCrcIsRetriedAsTheWholePackage) {
   const GamePackage installed = Version("1.0.0", 100);
-  GamePackage damaged = Version("1.0.1", 200);
-  const size_t data = EntryDataOffset(damaged.bytes, "data/changing.bin");
-  damaged.bytes[data + 1000] = static_cast<char>(damaged.bytes[data + 1000] ^ 0x01);
-  const std::string md5 = Md5Hex(damaged.bytes);
-  damaged.fileInfo = ReplaceAll(damaged.fileInfo, damaged.md5, md5);
-  damaged.md5 = md5;
+  const GamePackage update = Version("1.0.1", 200);
+  auto damaged = std::make_shared<std::string>(update.bytes);
+  const size_t data = EntryDataOffset(*damaged, "data/changing.bin");
+  (*damaged)[data + 1000] = static_cast<char>((*damaged)[data + 1000] ^ 0x01);
+  auto good = std::make_shared<const std::string>(update.bytes);
   Install(installed);
-  PublishUpdate(damaged);
+  PublishUpdate(update);
+  server_.Handle(ServerPath(update.zipName), [damaged, good](const httplib::Request& request,
+                                                            httplib::Response& response) {
+    auto body = request.has_header("Range") ? std::shared_ptr<const std::string>(damaged) : good;
+    response.set_content_provider(
+        body->size(), "application/octet-stream",
+        [body](size_t offset, size_t length, httplib::DataSink& sink) {
+          return sink.write(body->data() + offset, length);
+        });
+  });
 
-  const LauncherOutcome outcome = Run({}, "cancel");
+  const LauncherOutcome outcome = Run({"whole"}, "retry");
 
-  EXPECT_EQ(outcome.exitCode, 0);
   EXPECT_NE(outcome.err.find(Shown("解压文件失败！")), std::string::npos) << outcome.err;
-  EXPECT_FALSE(platform::PathExists("Kelpstone/game_received.txt"));
-  EXPECT_FALSE(AnyWholePackageRequest(damaged));
-  ForgetDownloadRecord();
-  EXPECT_EQ(DownloadRecordValue("installPending"), damaged.zipName);
+  ExpectInstalledAndStarted(outcome, update, {"whole"}, 200);
+  EXPECT_TRUE(AnyWholePackageRequest(update));
 }
 
 // The failed extraction's Retry meets a newer version that arrives as a whole package: what gets

@@ -147,15 +147,21 @@ TEST_P(LauncherRoadTest, WrongMd5DeletesThePackageAndRetryDownloadsItAgain) {
   EXPECT_EQ(targets.size(), documents);
 }
 
+constexpr uint64_t kPebibyte = uint64_t{1} << 50;
+
+// The package's document declaring a package of a pebibyte, more than any test machine holds free.
+std::string DeclaringAPebibyte(const GamePackage& package) {
+  std::string huge = package.fileInfo;
+  const std::string declared = "\"zipBytes\":" + std::to_string(package.bytes.size());
+  EXPECT_NE(huge.find(declared), std::string::npos);
+  huge.replace(huge.find(declared), declared.size(), "\"zipBytes\":" + std::to_string(kPebibyte));
+  return huge;
+}
+
 TEST_P(LauncherRoadTest, PackageLargerThanTheFreeSpaceIsRefusedBeforeItsFirstByte) {
   const GamePackage package = Package("1.0.0");
   Publish(server_, package);
-  // First a fileInfo declaring a package of a pebibyte, more than any test machine holds free.
-  constexpr uint64_t kPebibyte = uint64_t{1} << 50;
-  std::string huge = package.fileInfo;
-  const std::string declared = "\"zipBytes\":" + std::to_string(package.bytes.size());
-  ASSERT_NE(huge.find(declared), std::string::npos);
-  huge.replace(huge.find(declared), declared.size(), "\"zipBytes\":" + std::to_string(kPebibyte));
+  const std::string huge = DeclaringAPebibyte(package);
   server_.Serve(ServerPath("Marlwood77301/fileInfo_1_0_0.json"),
                 std::vector<Reply>{Reply::Body(huge), Reply::Body(package.fileInfo)});
 
@@ -169,6 +175,22 @@ TEST_P(LauncherRoadTest, PackageLargerThanTheFreeSpaceIsRefusedBeforeItsFirstByt
   // Retry fetched the true document and installed the package, asked for once.
   EXPECT_FALSE(GameReceived().empty());
   EXPECT_EQ(PackageRequests(package), 1);
+}
+
+// The package an earlier attempt named is deleted before the room is counted: it neither counts as
+// used nor stays behind when the new one is refused.
+TEST_P(LauncherRoadTest, SupersededPackageIsGoneBeforeTheRoomIsCounted) {
+  const GamePackage package = Package("1.0.0");
+  Publish(server_, package);
+  server_.Serve(ServerPath("Marlwood77301/fileInfo_1_0_0.json"), DeclaringAPebibyte(package));
+  WriteFile("Marlwood77301/game_0_9_0.zip", "superseded");
+  SaveDownloadRecord("zipName", "Marlwood77301/game_0_9_0.zip");
+  SaveDownloadRecord("zipMd5", package.md5);
+
+  const LauncherOutcome outcome = Run({}, "cancel");
+
+  EXPECT_NE(outcome.err.find(Shown("磁盘空间不足")), std::string::npos) << outcome.err;
+  EXPECT_FALSE(platform::PathExists("Marlwood77301/game_0_9_0.zip"));
 }
 
 // The document states the package's size: a body that runs past it fails the download, and the
@@ -375,7 +397,7 @@ TEST_P(LauncherRoadTest, UpperCaseDigestInTheDocumentInstallsAndIsRecordedAsWrit
   EXPECT_EQ(DownloadRecordValue("zipMd5"), upper);
 }
 
-TEST_P(LauncherRoadTest, UnwritableRecordGetsTheErrorBoxAtEachWriteAndTheGameStillStarts) {
+TEST_P(LauncherRoadTest, UnwritableRecordGetsOneErrorBoxPerStepAndTheGameStillStarts) {
   const GamePackage package = Package("1.0.0");
   Publish(server_, package);
   // A directory where the record file should be: every write of the record fails.
@@ -389,8 +411,8 @@ TEST_P(LauncherRoadTest, UnwritableRecordGetsTheErrorBoxAtEachWriteAndTheGameSti
   for (size_t at = outcome.err.find(box); at != std::string::npos; at = outcome.err.find(box, at + 1)) {
     ++boxes;
   }
-  // The pending install set, the package's name and MD5, the pending install cleared.
-  EXPECT_EQ(boxes, 4) << outcome.err;
+  // One for the three writes before the download, one for the pending install cleared.
+  EXPECT_EQ(boxes, 2) << outcome.err;
   EXPECT_FALSE(GameReceived().empty());
 }
 

@@ -12,6 +12,7 @@
 
 #include "core/layout.h"
 #include "install/zip_util.h"
+#include "platform/files.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/zip_builder.h"
 
@@ -27,7 +28,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The files of a version, in archive order; a folder entry ends in '/'.
+// The files of a version, in archive order; a folder entry ends in '/', a program's name starts
+// with '*' (packed with mode 0755).
 using Files = std::vector<std::pair<std::string, std::string>>;
 
 Files FirstVersion() {
@@ -44,6 +46,8 @@ std::vector<ZipDirectoryEntry> Pack(const Files& files, const std::string& path)
   for (const auto& [name, content] : files) {
     if (name.back() == '/') {
       builder.AddDirectory(name);
+    } else if (name[0] == '*') {
+      builder.AddExecutable(name.substr(1), content);
     } else {
       builder.AddFile(name, content,
                       name.ends_with(".bin") ? ZipMethod::Stored : ZipMethod::Deflated);
@@ -160,8 +164,35 @@ INSTANTIATE_TEST_SUITE_P(
                  std::string text = testing_support::ReadFile(packageManifestPath);
                  WriteFile(packageManifestPath, text + line);
                },
-               {"data/d.txt"}}),
+               {"data/d.txt"}},
+        // Windows files have no such mode to apply.
+        Change{"ModeAlone",
+               [] { Files files = FirstVersion(); files[0].first = "*runa3D.exe"; return files; }(),
+               nullptr,
+               platform::kPathSeparator == '/' ? std::vector<std::string>{"runa3D.exe"}
+                                               : std::vector<std::string>{}},
+        Change{"TwoNamesForOneFile",
+               With(With(FirstVersion(), "./data/c.txt", CompressibleText(100, 3)), "data\\d.txt",
+                    CompressibleText(5000, 4)),
+               nullptr,
+               {"data/c.txt", "data/d.txt", "./data/c.txt", "data\\d.txt"}}),
     [](const testing::TestParamInfo<Change>& info) { return std::string(info.param.label); });
+
+// A kept file the game writes while the entries arrive is left out of the next manifest, not
+// recorded with the entry's CRC-32 for bytes nobody checked.
+TEST_F(DeltaPlanTest, KeptFileWrittenDuringTheUpdateLeavesTheManifest) {
+  const std::vector<ZipDirectoryEntry> next =
+      Pack(With(FirstVersion(), "data/a.txt", CompressibleText(2000, 9)), "v2.zip");
+  const DeltaPlan plan = PlanDelta(next, ReadPackageManifest(packageManifestPath), installDirName);
+  WriteFile(Installed("data/c.txt"), CompressibleText(100, 7));  // the same size
+  AgeFile(Installed("data/c.txt"), -5);
+
+  ASSERT_TRUE(WritePackageManifest(packageManifestPath, installDirName, next, plan.keptFiles));
+
+  for (const ManifestEntry& entry : ReadPackageManifest(packageManifestPath)) {
+    EXPECT_NE(entry.name, "data/c.txt");
+  }
+}
 
 // Spans closer than the gap become one range: the bytes between cost less than a request.
 struct Merge {

@@ -50,11 +50,14 @@ Parts HashesOf(const std::string& archive) {
   return parts;
 }
 
+void Signed(DeltaRequest& request, const std::string& archive);
+
 struct DeltaCase {
   std::string name;
   // Changes the request (and the server) from the unsigned, well-served default.
   std::function<void(DeltaRequest&, HttpsTestServer&, const std::string& archive)> twist;
   std::string status;
+  int packageRequests = 0;  // when not 0: the Range requests the update may make at most
 };
 
 class DeltaUpdate : public InTempDir, public testing::WithParamInterface<DeltaCase> {
@@ -70,23 +73,32 @@ class DeltaUpdate : public InTempDir, public testing::WithParamInterface<DeltaCa
     ASSERT_TRUE(WritePackageManifest("game/.manifest", "game", *directory));
   }
 
+  // The update of the installed game to the served archive.
+  DeltaRequest Request(const std::string& archive) {
+    server.Serve("/new.zip", archive);
+    DeltaRequest request;
+    request.url = server.Url("/new.zip");
+    request.archiveBytes = archive.size();
+    request.deltaPath = "new.zip.delta.zip";
+    request.manifestPath = "game/.manifest";
+    request.installDir = "game";
+    return request;
+  }
+
   HttpsTestServer server;
 };
 
 TEST_P(DeltaUpdate, Outcome) {
   const std::string archive = Archive("new contents\n");
-  server.Serve("/new.zip", archive);
-  DeltaRequest request;
-  request.url = server.Url("/new.zip");
-  request.archiveBytes = archive.size();
-  request.deltaPath = "new.zip.delta.zip";
-  request.manifestPath = "game/.manifest";
-  request.installDir = "game";
+  DeltaRequest request = Request(archive);
   GetParam().twist(request, server, archive);
 
   const DeltaOutcome outcome = RunDeltaUpdate(request);
 
   ASSERT_EQ(outcome.status, GetParam().status) << outcome.reason;
+  if (GetParam().packageRequests > 0) {
+    EXPECT_LE(server.RequestCount("/new.zip"), GetParam().packageRequests);
+  }
   if (outcome.status == "fallback") {
     EXPECT_FALSE(platform::PathExists("new.zip.delta.zip"));
     EXPECT_TRUE(outcome.directory.empty());
@@ -103,6 +115,32 @@ TEST_P(DeltaUpdate, Outcome) {
   const ZipDirectoryEntry& served = outcome.directory[1];
   EXPECT_EQ(ReadFile("new.zip.delta.zip").substr(0, served.spanEnd - served.spanStart),
             archive.substr(served.spanStart, served.spanEnd - served.spanStart));
+}
+
+// A run killed while the changed entry arrived left its first half in the small zip: the next
+// run asks only for the rest, unless those bytes are not the entry's (then all of it again).
+TEST_F(DeltaUpdate, KilledFetchResumesFromWhatTheSmallZipHolds) {
+  const std::string archive = Archive(IncompressibleBytes(200000, 5));
+  const ZipTail tail = *ParseZipTail(archive, archive.size());
+  const ZipDirectoryEntry changed =
+      (*ParseZipDirectory(archive.substr(tail.directoryOffset, tail.directoryBytes), tail))[1];
+  const uint64_t half = (changed.spanEnd - changed.spanStart) / 2;
+  for (const bool ours : {true, false}) {
+    WriteFile("new.zip.delta.zip", ours ? archive.substr(changed.spanStart, half)
+                                        : IncompressibleBytes(half, 6));
+    server.ClearRequests();
+    DeltaRequest request = Request(archive);
+    Signed(request, archive);
+
+    const DeltaOutcome outcome = RunDeltaUpdate(request);
+
+    ASSERT_EQ(outcome.status, "succ") << outcome.reason;
+    const uint64_t from = changed.spanStart + (ours ? half : 0);
+    EXPECT_EQ(server.Requests().back().range,
+              "bytes=" + std::to_string(from) + "-" + std::to_string(changed.spanEnd - 1));
+    EXPECT_EQ(ReadFile("new.zip.delta.zip").substr(0, changed.spanEnd - changed.spanStart),
+              archive.substr(changed.spanStart, changed.spanEnd - changed.spanStart));
+  }
 }
 
 void Signed(DeltaRequest& request, const std::string& archive) {
@@ -162,6 +200,15 @@ INSTANTIATE_TEST_SUITE_P(
                     s.Serve("/new.zip", Reply::Body(a).IgnoringRange());
                   },
                   "fallback"},
+        DeltaCase{"EndRecordClaimingAHugeDirectory",
+                  [](DeltaRequest& r, HttpsTestServer& s, const std::string&) {
+                    // Three entries in a directory of the whole mebibyte before the end record.
+                    const std::string forged = IncompressibleBytes(1 << 20, 9) +
+                        std::string("PK\5\6\0\0\0\0\3\0\3\0\0\0\x10\0\0\0\0\0\0\0", 22);
+                    s.Serve("/new.zip", forged);
+                    r.archiveBytes = forged.size();
+                  },
+                  "fallback", 1},
         DeltaCase{"NotAZip",
                   [](DeltaRequest& r, HttpsTestServer& s, const std::string&) {
                     const std::string junk = IncompressibleBytes(40000, 9);

@@ -4,6 +4,9 @@
 #include <chrono>
 #include <future>
 #include <memory>
+#include <new>
+#include <stdexcept>
+#include <string>
 #include <thread>
 
 #include "net/worker.h"
@@ -44,4 +47,15 @@ TEST(StartWorker, CallerMayDestroyItsArgumentsAsSoonAsItReturns) {
   *release = true;
   ASSERT_EQ(seenValue.wait_for(std::chrono::seconds(5)), std::future_status::ready);
   EXPECT_EQ(seenValue.get(), std::string(1000, 'p'));
+}
+
+TEST(StartWorker, WhatABodyLetsEscapeEndsInItsFailurePathNotInTheProcess) {
+  // Without a failure path of its own the escape is only logged.
+  StartWorker(0, [](int&) { throw std::bad_alloc(); });
+  auto failed = std::make_shared<std::promise<std::string>>();
+  auto what = failed->get_future();
+  RunDelayed(0, [] { throw std::runtime_error("no room"); },
+             [failed](const std::string& text) { failed->set_value(text); });
+  ASSERT_EQ(what.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+  EXPECT_EQ(what.get(), "no room");
 }

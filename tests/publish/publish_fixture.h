@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 
+#include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -16,7 +19,8 @@ namespace publish_testing {
 
 struct ProgramRun {
   int status = -1;
-  std::string output;
+  std::string output;   // results, then diagnostics
+  std::string results;  // standard output alone
 };
 
 inline std::string Quoted(const std::string& word) {
@@ -34,16 +38,24 @@ inline ProgramRun RunProgram(const std::string& program, const std::vector<std::
   command += "setsid -w " + Quoted(program);
   for (const std::string& argument : arguments) command += " " + Quoted(argument);
   testing_support::WriteFile("stdin.txt", input);
-  command += " < stdin.txt > output.txt 2>&1";
+  command += " < stdin.txt > output.txt 2> errors.txt";
   const int raw = std::system(command.c_str());
   ProgramRun run;
   run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  run.output = testing_support::ReadFile("output.txt");
+  run.results = testing_support::ReadFile("output.txt");
+  run.output = run.results + testing_support::ReadFile("errors.txt");
   return run;
 }
 
+// The tool built beside the suite, or another build of it named by TIDEWAKE_PUBLISH_UNDER_TEST
+// (an older one, to see which cases it fails).
+inline std::string ToolProgram() {
+  const char* other = std::getenv("TIDEWAKE_PUBLISH_UNDER_TEST");
+  return other != nullptr && *other != '\0' ? other : TIDEWAKE_PUBLISH_PROGRAM;
+}
+
 inline ProgramRun Tool(const std::vector<std::string>& arguments, const char* password = nullptr) {
-  return RunProgram(TIDEWAKE_PUBLISH_PROGRAM, arguments, password);
+  return RunProgram(ToolProgram(), arguments, password);
 }
 
 inline ProgramRun Minisign(const std::vector<std::string>& arguments, const std::string& input = "") {
@@ -91,5 +103,30 @@ inline void MakeGame(const std::string& folder) {
 }
 
 inline const std::string kFolder = "server/Marlwood77301";
+
+// Every name below the folder, files with their bytes' digest: what a live reader or a sync sees.
+inline std::map<std::string, std::string> Snapshot(const std::string& folder) {
+  std::map<std::string, std::string> seen;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    const std::string name = entry.path().lexically_relative(folder).generic_string();
+    seen[name] = entry.is_regular_file()
+                     ? Digest(EVP_sha256(), testing_support::ReadFile(entry.path().string()))
+                     : "<folder>";
+  }
+  return seen;
+}
+
+// The signature minisign makes of the file with this trusted comment (a timestamp the tool
+// itself would never write, a name another file has).
+inline ProgramRun SignWithComment(const std::string& key, const std::string& file,
+                                  const std::string& comment) {
+  return Minisign({"-S", "-s", key, "-m", file, "-t", comment});
+}
+
+inline int64_t NowSeconds() {
+  return std::chrono::duration_cast<std::chrono::seconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
 
 }  // namespace publish_testing

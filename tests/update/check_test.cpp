@@ -308,9 +308,10 @@ TEST_F(CheckTest, DeeplyNestedDocumentsEndInErrorNotInACrash) {
   EXPECT_EQ(verdict.first, "校验文件时错误\nJsonUtil::ToObject Error");
 }
 
-TEST_F(CheckTest, ZipNameLeadingOutOfTheWorkingDirectoryIsAnErrorAndTouchesNothing) {
+TEST_F(CheckTest, ZipNameOutsideThePackageFolderIsAnErrorAndTouchesNothing) {
   for (const std::string name : {"../outside.zip", "/tmp/abs.zip", "C:/x.zip", "Marlwood77301/../../x.zip",
-                                 "\\\\server\\x.zip"}) {
+                                 "\\\\server\\x.zip", "keepme.dll", "Kelpstone/runa3D.exe",
+                                 "Marlwood77301x.zip", "Marlwood77301/", "Marlwood77301/.."}) {
     WriteFile("local_fileInfo.json", FileInfo(name, kMd5, 8000));
     const Verdict verdict = RunCheck();
     EXPECT_EQ(verdict.status, "error") << name;

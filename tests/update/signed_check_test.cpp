@@ -23,6 +23,7 @@
 #include "tests/support/fake_requester.h"
 #include "tests/support/temp_dir.h"
 #include "update/check.h"
+#include "update/text_digest.h"
 #include "update/trusted_key.h"
 
 using namespace std::chrono_literals;
@@ -51,6 +52,12 @@ std::string FileInfoOf(const std::string& version, const std::string& md5 = kMd5
   const std::string underscored = version == "1.4.2" ? "1_4_2" : "2_0_0";
   return R"({"zipName":"Marlwood77301/game_)" + underscored + R"(.zip","zipMd5":")" + md5 +
          R"(","zipBytes":8000,"fileNameList":["runa3D.exe","data/a.pak","data/b.pak"]})";
+}
+
+// A config of 1.4.2 that names its fileInfo's digest.
+std::string ConfigNaming(const std::string& fileInfoSha256) {
+  return R"({"lastVersion":"1.4.2","unsupportedVersions":[],"fileInfoSha256":")" +
+         fileInfoSha256 + R"("})";
 }
 
 class SignedCheckTest : public InTempDir {
@@ -225,7 +232,14 @@ INSTANTIATE_TEST_SUITE_P(
                     r.fileInfoSignature = Sign(*SignedCheckTest::publisher_, r.fileInfo,
                                                TrustedComment(kSignedAt, "fileInfo_2_0_0.json"));
                   },
-                  "", "fileInfo_1_4_2.json: the signature is for fileInfo_2_0_0.json"}),
+                  "", "fileInfo_1_4_2.json: the signature is for fileInfo_2_0_0.json"},
+        Tampering{"FileInfoOtherThanTheConfigNames",
+                  [](Published& r) {
+                    r.config = ConfigNaming(std::string(64, '0'));
+                    r.configSignature = Sign(*SignedCheckTest::publisher_, r.config,
+                                             TrustedComment(kSignedAt, "config.json"));
+                  },
+                  "", "fileInfo_1_4_2.json: not the document config.json names"}),
     [](const testing::TestParamInfo<Tampering>& info) { return std::string(info.param.name); });
 
 TEST_F(SignedCheckTest, RefusedReplayKeepsTheNewerTime) {
@@ -288,6 +302,24 @@ TEST_F(SignedCheckTest, TheCacheWrittenAtLaunchVerifiesOnTheNextStart) {
 
   EXPECT_EQ(RunCheck().first, "Marlwood77301/game_1_4_2.zip");
   EXPECT_EQ(requester_.CountRequested(Url("Marlwood77301/fileInfo_2_0_0.json")), 0u);
+}
+
+// After the release was packed again, a player's cache of the first fileInfo, though signed and
+// fresh, is not what the config names: the check fetches the new one.
+TEST_F(SignedCheckTest, CacheOfAReplacedFileInfoIsPassedOver) {
+  Published release = SignedRelease();
+  release.config = ConfigNaming(TextSha256(release.fileInfo));
+  release.configSignature = Sign(*publisher_, release.config, TrustedComment(kSignedAt, "config.json"));
+  Serve(release);
+  SaveDownloadRecord("zipName", "Marlwood77301/game_1_4_2.zip");
+  SaveDownloadRecord("zipMd5", kMd5);
+  const std::string replaced = FileInfoOf("1.4.2", std::string(32, 'e'));
+  WriteFile("Kelpstone/fileInfo_1_4_2.json", replaced);
+  WriteFile("Kelpstone/fileInfo_1_4_2.json.minisig",
+            Sign(*publisher_, replaced, TrustedComment(kSignedAt, "fileInfo_1_4_2.json")));
+
+  EXPECT_EQ(RunCheck().first, "Marlwood77301/game_1_4_2.zip");
+  EXPECT_EQ(requester_.CountRequested(Url("Marlwood77301/fileInfo_1_4_2.json")), 1u);
 }
 
 TEST_F(SignedCheckTest, OverrideFilesNeedTheirSignaturesBesideThem) {

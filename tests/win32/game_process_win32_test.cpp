@@ -132,3 +132,31 @@ TEST_F(GameProcessWin32, TerminatingAProcessThatIsGoneFails) {
   // Process ids are multiples of four on Windows; 1 never names a process.
   EXPECT_FALSE(platform::TerminateProcessById(1));
 }
+
+// Lines that CommandLineToArgvW splits otherwise than the C runtime: the launcher takes what the
+// runtime took, as the game (a program of that runtime) does.
+TEST_F(GameProcessWin32, LauncherTakesItsArgumentsAsTheRuntimeSplitsThem) {
+  // What the program wrote from "argc=" on, started with the raw text after its name.
+  const auto seenBy = [](const std::string& program, const std::wstring& tail, const char* file) {
+    std::wstring line = std::wstring(program.begin(), program.end()) + L" " + tail;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION created{};
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &created)) {
+      return std::string("not started");
+    }
+    ::WaitForSingleObject(created.hProcess, 10000);
+    ::CloseHandle(created.hThread);
+    ::CloseHandle(created.hProcess);
+    std::string text = ReadFile(file);
+    std::erase(text, '\r');
+    return text.substr(std::min(text.find("argc="), text.size()));
+  };
+  for (const std::wstring tail : {L"\"a\"\"b c\" d", L"\"x\"\"\"y z", L"a\\\\\"b c\" \"e\"\"\"",
+                                  L"\"\"\"\" next"}) {
+    const std::string runtime = seenBy(TIDEWAKE_SAMPLE_GAME, tail, "game_received.txt");
+    EXPECT_NE(runtime.find("argc="), std::string::npos) << runtime;
+    EXPECT_EQ(seenBy(TIDEWAKE_ARGUMENT_ECHO, tail, "arguments_taken.txt"), runtime);
+  }
+}

@@ -37,3 +37,12 @@ tidewake_project_target(tidewake_file_holder)
 add_test(NAME win32.signing COMMAND ${CMAKE_CURRENT_LIST_DIR}/sign_windows_test.sh
   $<TARGET_FILE:tidewake> ${PROJECT_SOURCE_DIR}/scripts/sign-windows.sh)
 set_tests_properties(win32.signing PROPERTIES TIMEOUT 120 RESOURCE_LOCK launcher_processes)
+
+# The launcher's way of taking its arguments, in a program of its own to start with odd lines.
+add_executable(tidewake_argument_echo WIN32 ${CMAKE_CURRENT_LIST_DIR}/argument_echo.cpp)
+tidewake_project_target(tidewake_argument_echo)
+target_link_libraries(tidewake_argument_echo PRIVATE tidewake_platform)
+target_link_options(tidewake_argument_echo PRIVATE -municode)
+target_compile_definitions(tidewake_win32_tests PRIVATE
+  TIDEWAKE_ARGUMENT_ECHO="Z:$<TARGET_FILE:tidewake_argument_echo>")
+add_dependencies(tidewake_win32_tests tidewake_argument_echo)
