@@ -13,6 +13,7 @@
 #include "app/ui_queue.h"
 #include "install/package_manifest.h"
 #include "install/zip_directory.h"
+#include "net/http_util.h"
 #include "platform/window_system.h"
 #include "ui/splash_screen.h"
 #include "update/check.h"
@@ -108,6 +109,9 @@ class LauncherApp : public SplashScreen {
   // A small zip that failed its extraction: the next attempt of this run fetches the whole
   // package, since a broken range cache would fail the same way again.
   bool deltaFailed_ = false;
+  // The digests the download made of the package it wrote, for the check after the settle:
+  // set on the download's worker before its "succ", which starts the settle's thread.
+  std::optional<DownloadDigests> downloadDigests_;
   UiQueue uiQueue_;
   const std::thread::id uiThread_;
   std::atomic<bool> quitRequested_{false};

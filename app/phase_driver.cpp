@@ -22,6 +22,7 @@
 #include "install/game_processes.h"
 #include "install/zip_util.h"
 #include "net/http_util.h"
+#include "net/package_parts.h"
 #include "net/remember_package.h"
 #include "net/worker.h"
 #include "platform/disk.h"
@@ -83,8 +84,10 @@ void LauncherApp::OnCheckResult(const std::string& status, const std::string& zi
   } else if (status == "needUpdate") {
     ShowUpdateNeeded();
     const uint64_t size = FileSize64(zipName);
-    if (platform::PathExists(zipName) && resumeOffset >= 0 &&
-        size == static_cast<uint64_t>(resumeOffset) && zipBytes == resumeOffset) {
+    // A parts file beside the package says it has gaps, whatever its length.
+    if (platform::PathExists(zipName) && !platform::PathExists(PackagePartsPath(zipName)) &&
+        resumeOffset >= 0 && size == static_cast<uint64_t>(resumeOffset) &&
+        zipBytes == resumeOffset) {
       RememberPackage(zipName, zipMd5, [this] { ShowRecordWriteError(); });
       StartCleanUpPhase(zipName, zipMd5, static_cast<int64_t>(size));
       return;
@@ -110,7 +113,8 @@ void LauncherApp::StartFullDownload(const std::string& zipName, const std::strin
     ShowRetryDialog(missing + "\n点击重试", "");
     return;
   }
-  const std::string& base = baseUrls[RandomIndex(baseUrls.size())];
+  // One base at random leads, the others serve ranges beside it.
+  const size_t lead = RandomIndex(baseUrls.size());
 
   DownloadProgressState progress;
   progress.lastTimeMs = NowMs();
@@ -125,8 +129,14 @@ void LauncherApp::StartFullDownload(const std::string& zipName, const std::strin
   task.resumeOffset = resumeOffset > 0 ? static_cast<uint64_t>(resumeOffset) : 0;
   task.localPath = zipName;
   task.callback = MakeProgressAdapter(std::move(progress));
-  task.url = JoinUrl(base, zipName);
+  task.url = JoinUrl(baseUrls[lead], zipName);
+  for (size_t i = 1; i < baseUrls.size(); ++i) {
+    task.mirrorUrls.push_back(JoinUrl(baseUrls[(lead + i) % baseUrls.size()], zipName));
+  }
   task.maxBytes = check.packageByteLimit;  // set with this verdict, on this thread
+  task.wantSha256 = !check.packageSha256.empty();
+  downloadDigests_.reset();
+  task.digests = [this](const DownloadDigests& made) { downloadDigests_ = made; };
   HttpUtil::StartDownload(std::move(task));
 }
 
@@ -156,14 +166,19 @@ void LauncherApp::VerifyAndUnzip(const std::string& zipPath, const std::string& 
   // Publishers' tools print digests in either case; the bytes decide, not the letters.
   // A document that states the package's SHA-256 is held to it as well: MD5 alone lets a
   // package be made to match.
-  // Both digests come from one read of the package.
+  // The download hashed the package as it wrote it; a package it did not write (found complete,
+  // or fetched over one connection) is read once for both digests.
   const std::string sha256 = check.packageSha256;
+  std::optional<DownloadDigests> made;
+  made.swap(downloadDigests_);
+  if (made && !sha256.empty() && made->sha256.empty()) made.reset();
   const bool matches =
-      sha256.empty() ? SameDigest(FileMd5IfExists(zipPath), zipMd5)
-                     : [&] {
-                         const PackageDigests made = FileMd5AndSha256(zipPath);
-                         return SameDigest(made.md5, zipMd5) && SameDigest(made.sha256, sha256);
-                       }();
+      made ? SameDigest(made->md5, zipMd5) && (sha256.empty() || SameDigest(made->sha256, sha256))
+      : sha256.empty() ? SameDigest(FileMd5IfExists(zipPath), zipMd5)
+                       : [&] {
+                           const PackageDigests read = FileMd5AndSha256(zipPath);
+                           return SameDigest(read.md5, zipMd5) && SameDigest(read.sha256, sha256);
+                         }();
   if (!matches) {
     platform::RemoveFile(zipPath);
     ShowRetryDialog("文件校验不一致，点击重新下载", "");

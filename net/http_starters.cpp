@@ -14,7 +14,8 @@ void ReportFailure(Task& task, const std::string& what) {
 }  // namespace
 
 void HttpUtil::StartDownload(DownloadTask task) {
-  StartWorker(std::move(task), [](DownloadTask& own) { DownloadFile(own); }, ReportFailure<DownloadTask>);
+  StartWorker(std::move(task), [](DownloadTask& own) { DownloadPackage(own); },
+              ReportFailure<DownloadTask>);
 }
 
 void HttpUtil::StartRequest(RequestTask task) {

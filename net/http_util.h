@@ -21,6 +21,12 @@ using TransferCallback = std::function<void(const std::string& event, const std:
 // response is an error, and the transfer stops there.
 constexpr uint64_t kMaxDocumentBytes = 16u << 20;
 
+// The package's digests, made from its bytes as they were written.
+struct DownloadDigests {
+  std::string md5;     // lower-case hex
+  std::string sha256;  // lower-case hex; empty unless asked for
+};
+
 struct DownloadTask {
   uint64_t resumeOffset = 0;  // bytes already in the local file; 0 starts a fresh file
   std::string localPath;      // the package file the body is written to
@@ -29,6 +35,12 @@ struct DownloadTask {
   // The length the local file may reach, when the package's size is known: a body that runs
   // past it is written up to it and the download fails there.
   std::optional<uint64_t> maxBytes;
+  // Other servers of the same package; ranges come from all of them, and one that fails hands
+  // its ranges to the others.
+  std::vector<std::string> mirrorUrls;
+  bool wantSha256 = false;
+  // Called before "succ" when the digests of the whole file could be made on the way.
+  std::function<void(const DownloadDigests&)> digests;
 };
 
 struct RequestTask {
@@ -59,7 +71,12 @@ struct RangeTask {
 
 class HttpUtil {
  public:
+  // One connection, the body appended to the file.
   static void DownloadFile(const DownloadTask& task);
+  // Byte ranges over several connections (and mirrors), written at their offsets, resumable
+  // through the parts file beside the package; DownloadFile when the server does not serve
+  // ranges.
+  static void DownloadPackage(const DownloadTask& task);
   // The response body is kept up to kMaxDocumentBytes; a longer one is an "error".
   static void Request(const std::string& url, const std::string& body,
                       const TransferCallback& callback, const std::string& method,

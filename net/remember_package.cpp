@@ -3,6 +3,7 @@
 #include "core/layout.h"
 #include "core/strings.h"
 #include "fs/download_record.h"
+#include "net/package_parts.h"
 #include "platform/files.h"
 
 void RememberPackage(const std::string& zipPath, const std::string& zipMd5,
@@ -12,10 +13,12 @@ void RememberPackage(const std::string& zipPath, const std::string& zipMd5,
   if (!recordedName.empty()) {
     if (platform::PathExists(recordedName) && recordedName != zipPath) {
       platform::RemoveFile(recordedName);
+      platform::RemoveFile(PackagePartsPath(recordedName));
     } else if (!SameDigest(zipMd5, recordedMd5)) {
       // A partial file of an older version of the same package. The same digest in another
       // letter case is the same package: the update check resumes such a file, so it must stay.
       platform::RemoveFile(recordedName);
+      platform::RemoveFile(PackagePartsPath(recordedName));
     }
   }
   // Written first and cleared only after a finished extraction: from here on the installed

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "core/layout.h"
@@ -10,6 +11,7 @@
 #include "fs/download_record.h"
 #include "fs/safe_path.h"
 #include "install/file_digest.h"
+#include "net/package_parts.h"
 #include "net/worker.h"
 #include "platform/files.h"
 #include "platform/utf8_files.h"
@@ -142,6 +144,11 @@ int64_t Check::ResumeOffset(const std::string& zipName, const std::string& zipMd
   if (!SameDigest(DownloadRecordValue("zipMd5"), zipMd5)) return 0;
   const uint64_t size = FileSize64(zipName);
   if (zipBytes < 0 || size > static_cast<uint64_t>(zipBytes)) return 0;
+  // A download over several connections wrote pieces at their offsets: the parts file beside
+  // the package says which bytes are there.
+  if (const std::optional<uint64_t> kept = KeptPackageBytes(zipName, static_cast<uint64_t>(zipBytes))) {
+    return static_cast<int64_t>(*kept);
+  }
   if (size == static_cast<uint64_t>(zipBytes)) {
     return SameDigest(FileMd5IfExists(packagePath), zipMd5) ? static_cast<int64_t>(size) : 0;
   }

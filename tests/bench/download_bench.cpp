@@ -1,25 +1,35 @@
-// The download benchmark's client: fetches one URL to a file with HttpUtil::DownloadFile and
-// prints the seconds it took. It also issues the benchmark server's certificate from the CA
-// that test builds trust, so a plain static server can stand in for the package host.
+// The download benchmarks' client: fetches one URL to a file with HttpUtil::DownloadFile and
+// prints the seconds it took, or (package) with HttpUtil::DownloadPackage, resuming the way the
+// launcher's check does, and then times the check after the download both ways: the digest the
+// download made against reading the file again. It also issues the benchmark server's
+// certificate from the CA that test builds trust, so a plain static server can stand in for
+// the package host.
 //
-//   download_bench issue-cert CERT.pem KEY.pem
+//   download_bench issue-cert CERT.pem KEY.pem [IPV4]
 //   download_bench fetch URL FILE
+//   download_bench package URL FILE BYTES
 
 #include <openssl/pem.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
+#include "core/strings.h"
+#include "install/file_digest.h"
 #include "net/http_util.h"
+#include "net/package_parts.h"
+#include "platform/files.h"
 #include "tests/support/test_certificates.h"
 
 namespace {
 
-int IssueCertificate(const char* certPath, const char* keyPath) {
+int IssueCertificate(const char* certPath, const char* keyPath, const char* address) {
   const testing_support::ServerIdentity identity =
-      testing_support::TrustedTestCa().IssueLocalhostCertificate();
+      testing_support::TrustedTestCa().IssueLocalhostCertificate(address);
   std::FILE* cert = std::fopen(certPath, "wb");
   std::FILE* key = std::fopen(keyPath, "wb");
   const bool ok = cert != nullptr && key != nullptr &&
@@ -59,11 +69,65 @@ int Fetch(const char* url, const char* path) {
   return 0;
 }
 
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+int FetchPackage(const char* url, const char* path, uint64_t bytes) {
+  std::string outcome;
+  std::string message;
+  std::optional<DownloadDigests> digests;
+  DownloadTask task;
+  task.localPath = path;
+  task.url = url;
+  task.maxBytes = bytes;
+  // What the launcher's check would hand over after a kill.
+  if (const std::optional<uint64_t> kept = KeptPackageBytes(path, bytes)) {
+    task.resumeOffset = *kept;
+  } else if (platform::PathExists(path) && platform::FileSize(path) < bytes) {
+    task.resumeOffset = platform::FileSize(path);
+  }
+  task.callback = [&](const std::string& event, const std::string& text, double, double) {
+    if (event != "trans") {
+      outcome = event;
+      message = text;
+    }
+  };
+  task.digests = [&](const DownloadDigests& made) { digests = made; };
+  const auto start = std::chrono::steady_clock::now();
+  HttpUtil::DownloadPackage(task);
+  const double download = SecondsSince(start);
+  if (outcome != "succ") {
+    std::fprintf(stderr, "download failed: %s\n", message.c_str());
+    return 1;
+  }
+  // The check after the download, as it was (the file read again) and as it is now.
+  const auto readStart = std::chrono::steady_clock::now();
+  const std::string read = FileMd5(path);
+  const double readCheck = SecondsSince(readStart);
+  const auto madeStart = std::chrono::steady_clock::now();
+  const bool same = digests && SameDigest(digests->md5, read);
+  const double madeCheck = SecondsSince(madeStart);
+  if (!same) {
+    std::fprintf(stderr, "the download's digest is not the file's\n");
+    return 1;
+  }
+  std::printf("\nresult %.3f %.6f %.9f %s\n", download, readCheck, madeCheck, read.c_str());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 4 && std::strcmp(argv[1], "issue-cert") == 0) return IssueCertificate(argv[2], argv[3]);
+  if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "issue-cert") == 0) {
+    return IssueCertificate(argv[2], argv[3], argc == 5 ? argv[4] : "");
+  }
+  if (argc == 5 && std::strcmp(argv[1], "package") == 0) {
+    return FetchPackage(argv[2], argv[3], std::strtoull(argv[4], nullptr, 10));
+  }
   if (argc == 4 && std::strcmp(argv[1], "fetch") == 0) return Fetch(argv[2], argv[3]);
-  std::fprintf(stderr, "usage: download_bench issue-cert CERT KEY | fetch URL FILE\n");
+  std::fprintf(stderr,
+               "usage: download_bench issue-cert CERT KEY [IPV4] | fetch URL FILE | package URL "
+               "FILE BYTES\n");
   return 2;
 }

@@ -42,7 +42,7 @@ class HttpDownload : public testing_support::InTempDir {
     task.callback = recorder.Callback();
     task.url = url;
     testing::internal::CaptureStdout();
-    HttpUtil::DownloadFile(task);
+    HttpUtil::DownloadPackage(task);
     return testing::internal::GetCapturedStdout();
   }
 
@@ -80,7 +80,7 @@ TEST_F(HttpDownload, FreshFileReceivesBodyWithProgressThenSucc) {
   EXPECT_EQ(progress.back().first, static_cast<double>(body.size()));
   EXPECT_EQ(log, "download succ from " + server.Url("/pkg.zip") + " to pkg.zip");
   ASSERT_EQ(server.Requests().size(), 1u);
-  EXPECT_EQ(server.Requests()[0].range, "");
+  EXPECT_EQ(server.Requests()[0].range, "bytes=0-8388607");
 }
 
 TEST_F(HttpDownload, ZeroOffsetReplacesAnExistingFile) {
@@ -105,7 +105,7 @@ TEST_F(HttpDownload, ResumeAsksForTheRestAndAppendsThe206Body) {
   EXPECT_EQ(recorder.Final().event, "succ");
   EXPECT_EQ(ReadFile("pkg.zip"), body);
   ASSERT_EQ(server.Requests().size(), 1u);
-  EXPECT_EQ(server.Requests()[0].range, "bytes=150000-");
+  EXPECT_EQ(server.Requests()[0].range, "bytes=150000-8538607");
   // Progress counts this transfer only; the consumer adds the kept bytes.
   const auto progress = recorder.Progress();
   ASSERT_FALSE(progress.empty());
@@ -223,8 +223,8 @@ TEST_F(HttpDownload, ConnectionDroppedMidBodyFailsAndKeepsWhatArrived) {
   const TransferEvent last = recorder.Final();
   EXPECT_EQ(last.event, "fail");
   EXPECT_EQ(last.first, CURLE_PARTIAL_FILE);
-  EXPECT_EQ(last.second, 200);
-  EXPECT_EQ(last.message, FailText(CURLE_PARTIAL_FILE, 200));
+  EXPECT_EQ(last.second, 206);
+  EXPECT_EQ(last.message, FailText(CURLE_PARTIAL_FILE, 206));
   EXPECT_EQ(log, last.message);
   EXPECT_EQ(ReadFile("pkg.zip"), body.substr(0, 100000));
 }
@@ -256,7 +256,7 @@ TEST_F(HttpDownload, StallMidBodyEndsThroughTheLowSpeedRule) {
   const TransferEvent last = recorder.Final();
   EXPECT_EQ(last.event, "fail");
   EXPECT_EQ(last.first, CURLE_OPERATION_TIMEDOUT);
-  EXPECT_EQ(last.second, 200);
+  EXPECT_EQ(last.second, 206);
   EXPECT_GE(elapsed, 4s);
   EXPECT_LT(elapsed, 20s);
   EXPECT_EQ(ReadFile("pkg.zip"), body.substr(0, 50000));
@@ -279,9 +279,14 @@ TEST_F(HttpDownload, BodyRunningPastTheStatedSizeFailsWithTheFileFilledToIt) {
     TransferRecorder local;
     server.Serve("/pkg.zip", c.reply);
     WriteFile("pkg.zip", body.substr(0, c.kept));
-    DownloadTask task{c.kept, "pkg.zip", local.Callback(), server.Url("/pkg.zip"), kStated};
+    DownloadTask task;
+    task.resumeOffset = c.kept;
+    task.localPath = "pkg.zip";
+    task.callback = local.Callback();
+    task.url = server.Url("/pkg.zip");
+    task.maxBytes = kStated;
     testing::internal::CaptureStdout();
-    HttpUtil::DownloadFile(task);
+    HttpUtil::DownloadPackage(task);
     testing::internal::GetCapturedStdout();
 
     EXPECT_EQ(local.Final().event, "fail");
@@ -303,9 +308,14 @@ TEST_F(HttpDownload, BodyOfExactlyTheStatedSizeSucceeds) {
   TransferRecorder restarted;
   server.Serve("/again.zip", Reply::Body(body).IgnoringRange());
   WriteFile("again.zip", std::string(100000, 'Z'));
-  DownloadTask task{100000, "again.zip", restarted.Callback(), server.Url("/again.zip"), body.size()};
+  DownloadTask task;
+  task.resumeOffset = 100000;
+  task.localPath = "again.zip";
+  task.callback = restarted.Callback();
+  task.url = server.Url("/again.zip");
+  task.maxBytes = body.size();
   testing::internal::CaptureStdout();
-  HttpUtil::DownloadFile(task);
+  HttpUtil::DownloadPackage(task);
   testing::internal::GetCapturedStdout();
   EXPECT_EQ(restarted.Final().event, "succ") << restarted.Final().message;
   EXPECT_TRUE(ReadFile("again.zip") == body);

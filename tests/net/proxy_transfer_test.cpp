@@ -79,7 +79,7 @@ TEST_P(ProxyRoute, DownloadTakesTheRouteOfTheSettings) {
   task.callback = recorder.Callback();
   task.url = server.Url("/game.zip");
   testing::internal::CaptureStdout();
-  HttpUtil::DownloadFile(task);
+  HttpUtil::DownloadPackage(task);
   testing::internal::GetCapturedStdout();
 
   EXPECT_EQ(recorder.Final().event, "succ") << recorder.Final().message;

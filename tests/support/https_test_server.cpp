@@ -216,6 +216,12 @@ void HttpsTestServer::AnswerWith(const Reply& reply, const httplib::Request& req
   if (!reply.honourRange || reply.status != 200) {
     const_cast<httplib::Request&>(request).ranges.clear();
   }
+  // A range past the end is cut at the last byte, as HTTP servers answer (the library would
+  // state a Content-Range beyond the body).
+  for (auto& [first, last] : const_cast<httplib::Request&>(request).ranges) {
+    const auto lastByte = static_cast<ssize_t>(reply.body.size()) - 1;
+    if (last > lastByte) last = lastByte;
+  }
   // Left unset, the status becomes 206 for a range and 200 otherwise.
   if (reply.status != 200 || request.ranges.empty()) response.status = reply.status;
 

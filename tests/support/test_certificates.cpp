@@ -110,7 +110,8 @@ std::string CertificateAuthority::Pem() const {
              key_.get());
 }
 
-ServerIdentity CertificateAuthority::IssueLocalhostCertificate() const {
+ServerIdentity CertificateAuthority::IssueLocalhostCertificate(
+    const std::string& extraAddress) const {
   ServerIdentity identity;
   identity.key = NewKey();
   identity.certificate = NewCertificate(identity.key.get(), "localhost", 1);
@@ -119,7 +120,9 @@ ServerIdentity CertificateAuthority::IssueLocalhostCertificate() const {
   AddExtension(cert, certificate_.get(), NID_basic_constraints, "critical,CA:FALSE");
   AddExtension(cert, certificate_.get(), NID_key_usage, "critical,digitalSignature");
   AddExtension(cert, certificate_.get(), NID_ext_key_usage, "serverAuth");
-  AddExtension(cert, certificate_.get(), NID_subject_alt_name, "DNS:localhost,IP:127.0.0.1");
+  const std::string names =
+      "DNS:localhost,IP:127.0.0.1" + (extraAddress.empty() ? "" : ",IP:" + extraAddress);
+  AddExtension(cert, certificate_.get(), NID_subject_alt_name, names.c_str());
   AddExtension(cert, certificate_.get(), NID_authority_key_identifier, "keyid:always");
   Check(X509_sign(cert, key_.get(), EVP_sha256()) > 0, "X509_sign (server)");
   return identity;

@@ -34,8 +34,9 @@ class CertificateAuthority {
   // Certificate then private key, PEM.
   std::string Pem() const;
   std::string CertificatePem() const;
-  // A leaf for "localhost" and 127.0.0.1 signed by this CA, valid for a day.
-  ServerIdentity IssueLocalhostCertificate() const;
+  // A leaf for "localhost" and 127.0.0.1 (and the extra IPv4 address, when given) signed by
+  // this CA, valid for a day.
+  ServerIdentity IssueLocalhostCertificate(const std::string& extraAddress = "") const;
 
  private:
   PkeyPtr key_;
