@@ -96,7 +96,7 @@ TEST_F(CheckTest, FreshPackIsClean) {
 }
 
 struct Mistake {
-  const char* what;
+  std::string what;
   std::function<void()> plant;
   std::vector<std::string> resign;  // documents signed again after the mistake was planted
   std::string reported;
@@ -116,7 +116,7 @@ void PackageWithEntry(const std::string& name) {
 }
 
 Mistake WindowsName(const std::string& name, const std::string& reported) {
-  return {name.c_str(), [name] { PackageWithEntry(name); }, {kFileInfo}, reported};
+  return {name, [name] { PackageWithEntry(name); }, {kFileInfo}, reported};
 }
 
 TEST_F(CheckTest, FindsEachPlantedMistakeAndNothingElse) {
