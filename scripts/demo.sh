@@ -83,11 +83,13 @@ echo "-- the game received:"
 cat "$work/player/Kelpstone/game_received.txt"
 echo "-- installed: $(cd "$work/player/Kelpstone" && find . -type f | sort | tr '\n' ' ')"
 
+first_run_requests=$(grep -c '\.zip' "$work/nginx-access.log" || true)
+echo "-- package requests of the first run: $first_run_requests (its byte ranges)"
 rm -f "$work/player/Kelpstone/game_received.txt"
 run_launcher second-run
 for _ in $(seq 50); do [ -s "$work/player/Kelpstone/game_received.txt" ] && break; sleep 0.1; done
 echo "-- signatures fetched over both runs: $(grep -c '\.minisig' "$work/nginx-access.log" || true) (config's each run, fileInfo's once: then its signed cache)"
-echo "-- package requests over both runs: $(grep -c '\.zip' "$work/nginx-access.log" || true) (the second run downloads nothing)"
+echo "-- package requests of the second run: $(( $(grep -c '\.zip' "$work/nginx-access.log" || true) - first_run_requests )) (it downloads nothing)"
 echo "-- the game received:"
 cat "$work/player/Kelpstone/game_received.txt"
 
