@@ -41,6 +41,10 @@ struct DownloadTask {
   bool wantSha256 = false;
   // Called before "succ" when the digests of the whole file could be made on the way.
   std::function<void(const DownloadDigests&)> digests;
+  // Told on the download's worker whenever the file's contiguous prefix from byte 0 grows, with
+  // its new length, once those bytes can be read back through another handle: a reader may
+  // follow the package while it arrives. At least once at the end of a whole package.
+  std::function<void(uint64_t prefixBytes)> prefixWritten;
 };
 
 struct RequestTask {

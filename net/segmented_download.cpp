@@ -50,6 +50,8 @@ constexpr int64_t kReportEveryMs = 50;
 // Digest catch-up from the disk per turn of the loop, so transfers are served in between.
 constexpr uint64_t kCatchUpBytes = 4u << 20;
 constexpr int64_t kLongestRetryAfterMs = 60000;
+// A reader following the prefix is told in steps of this much, each costing a flush.
+constexpr uint64_t kTellPrefixEveryBytes = 1u << 20;
 
 struct Source {
   std::string url;
@@ -132,6 +134,7 @@ class SegmentedDownload {
   uint64_t ContiguousEnd() const;
   ByteRanges WrittenNow() const;
   void CatchUpDigests(uint64_t upTo);
+  void TellPrefix(bool force);
   void Report(bool force, int64_t now);
   void Conclude(bool success, CURLcode code, long status);
   int Active() const { return static_cast<int>(pieces_.size()); }
@@ -155,6 +158,7 @@ class SegmentedDownload {
   std::unique_ptr<platform::Sha256> sha256_;
   bool digestsBroken_ = false;
   uint64_t hashedTo_ = 0;
+  uint64_t toldPrefix_ = 0;
 
   int target_ = 1;
   bool settled_ = false;
@@ -412,6 +416,16 @@ void SegmentedDownload::CatchUpDigests(uint64_t upTo) {
   }
 }
 
+void SegmentedDownload::TellPrefix(bool force) {
+  if (!task_.prefixWritten) return;
+  const uint64_t prefix = ContiguousEnd();
+  if (prefix <= toldPrefix_ || (!force && prefix - toldPrefix_ < kTellPrefixEveryBytes)) return;
+  // The reader opens the file on its own: the bytes must have left this stream's buffer.
+  std::fflush(file_.get());
+  toldPrefix_ = prefix;
+  task_.prefixWritten(prefix);
+}
+
 void SegmentedDownload::Report(bool force, int64_t now) {
   if (!total_ || (!force && now - lastReportMs_ < kReportEveryMs)) return;
   lastReportMs_ = now;
@@ -446,6 +460,7 @@ bool SegmentedDownload::Run() {
       if (piece != pieces_.end()) Finish(piece, message->data.result, now);
     }
     CatchUpDigests(ContiguousEnd());
+    TellPrefix(false);
     Pace(now);
     Report(false, now);
     // Saved as soon as the size is known, before a second connection can write past the
@@ -464,6 +479,7 @@ bool SegmentedDownload::Run() {
   if (finished) {
     while (!digestsBroken_ && hashedTo_ < *total_) CatchUpDigests(*total_);
     Report(true, now);
+    TellPrefix(true);
   }
   Conclude(finished, lastCode_, lastStatus_);
   return true;
