@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -12,6 +13,7 @@
 
 #include "app/ui_queue.h"
 #include "install/package_manifest.h"
+#include "install/package_stage.h"
 #include "install/zip_directory.h"
 #include "net/http_util.h"
 #include "platform/window_system.h"
@@ -112,6 +114,9 @@ class LauncherApp : public SplashScreen {
   // The digests the download made of the package it wrote, for the check after the settle:
   // set on the download's worker before its "succ", which starts the settle's thread.
   std::optional<DownloadDigests> downloadDigests_;
+  // The entries inflated while the package downloads: made with the download, handed to the
+  // install once the package passed its digests. The download's worker holds it too.
+  std::shared_ptr<PackageStage> stage_;
   UiQueue uiQueue_;
   const std::thread::id uiThread_;
   std::atomic<bool> quitRequested_{false};

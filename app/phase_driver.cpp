@@ -20,6 +20,8 @@
 #include "install/clean_up.h"
 #include "install/file_digest.h"
 #include "install/game_processes.h"
+#include "install/package_stage.h"
+#include "install/staged_install.h"
 #include "install/zip_util.h"
 #include "net/http_util.h"
 #include "net/package_parts.h"
@@ -137,6 +139,18 @@ void LauncherApp::StartFullDownload(const std::string& zipName, const std::strin
   task.wantSha256 = !check.packageSha256.empty();
   downloadDigests_.reset();
   task.digests = [this](const DownloadDigests& made) { downloadDigests_ = made; };
+  // Entries are inflated beside the package while it arrives, so the install after the check
+  // is mostly moves. Without a stated size the stage could not tell where the package ends.
+  if (stage_) stage_->Stop();
+  stage_.reset();
+  if (zipBytes > 0) {
+    auto stage = std::make_shared<PackageStage>(
+        zipName, packageFolderName + kStageFolderSuffix, static_cast<uint64_t>(zipBytes));
+    if (stage->Start()) {
+      stage_ = stage;
+      task.prefixWritten = [stage](uint64_t bytes) { stage->PrefixWritten(bytes); };
+    }
+  }
   HttpUtil::StartDownload(std::move(task));
 }
 
@@ -148,17 +162,19 @@ void LauncherApp::OnDownloadEvent(const std::string& zipPath, const std::string&
   } else if (event == "succ") {
     StartCleanUpPhase(zipPath, zipMd5, total);
   } else if (event == "fail") {
+    if (stage_) stage_->Stop();
     ShowRetryDialog(message + "\n点击重试", "");
   }
 }
 
 void LauncherApp::StartCleanUpPhase(const std::string& zipPath, const std::string& zipMd5,
                                     int64_t sizeBytes) {
-  KillGameProcesses(gameExeName);
+  const size_t stopped = KillGameProcesses(gameExeName);
   ShowTransferFinished(sizeBytes);
   SetPhase("cleanRes");
-  // The pause lets a terminated game release its files before the package is read.
-  RunDelayed(900, [this, zipPath, zipMd5] { VerifyAndUnzip(zipPath, zipMd5); },
+  // The pause lets a terminated game release its files before the package is read; with no game
+  // stopped there is nothing to wait for.
+  RunDelayed(stopped > 0 ? 900 : 0, [this, zipPath, zipMd5] { VerifyAndUnzip(zipPath, zipMd5); },
              [this](const std::string& what) { ShowRetryDialog("解压缩失败 " + what, ""); });
 }
 
@@ -180,6 +196,8 @@ void LauncherApp::VerifyAndUnzip(const std::string& zipPath, const std::string& 
                            return SameDigest(read.md5, zipMd5) && SameDigest(read.sha256, sha256);
                          }();
   if (!matches) {
+    if (stage_) stage_->Discard();
+    stage_.reset();
     platform::RemoveFile(zipPath);
     ShowRetryDialog("文件校验不一致，点击重新下载", "");
     return;
@@ -194,6 +212,17 @@ void LauncherApp::BeginUnzip(const std::string& zipPath) {
   // extraction succeeds, so a run cut short here installs the package again.
   unzipPath_ = zipPath;
   try {
+    // Only a stage of this very package: the install's directory decides what of it is used.
+    if (std::shared_ptr<PackageStage> stage = std::move(stage_); stage && stage->Package() == zipPath && !deltaDirectory_) {
+      StagedInstallTask task;
+      task.zipPath = zipPath;
+      task.destDir = installDirName;
+      task.staged = stage->Finish();
+      task.callback = [this](const std::string& event, const std::string& message, long long done,
+                             long long total) { OnUnzipEvent(event, message, done, total); };
+      StartStagedInstall(std::move(task));
+      return;
+    }
     UnzipTask task;
     task.zipPath = zipPath;
     task.destDir = installDirName;

@@ -1,19 +1,59 @@
 #!/usr/bin/env python3
 """Builds the sample game's server folder: the package zip, its fileInfo and the config document.
 
-usage: make_package.py GAME_EXE OUT_DIR VERSION [EXTRA_MIB]
+usage: make_package.py GAME_EXE OUT_DIR VERSION [EXTRA_MIB [FILES]]
 OUT_DIR receives Marlwood77301/config.json, Marlwood77301/fileInfo_<v>.json and the package.
+With FILES, the extra bytes are that many files of varied sizes, every other one compressible
+text (deflated) and the rest random bytes (stored), as a game's assets mix them; else 8 MiB
+random levels.
 """
 import hashlib
 import json
 import os
+import random
 import sys
 import zipfile
+
+WORDS = [b"tide", b"wake", b"kelp", b"stone", b"marl", b"wood", b"level", b"mesh", b"texture",
+         b"sound", b"script", b"0.25", b"1024", b"{", b"}", b"\n", b"=", b";", b"  "]
+
+
+def text_pool(rng, size=8 << 20):
+    """Text-like bytes that deflate to about a third; files are slices of it."""
+    out = bytearray()
+    while len(out) < size:
+        out += b" ".join(rng.choice(WORDS) for _ in range(4096))
+    return bytes(out[:size])
+
+
+def compressible(size, rng, pool):
+    start = rng.randrange(len(pool))
+    out = bytearray()
+    while len(out) < size:
+        out += pool[start:start + size - len(out)]
+        start = 0
+    return bytes(out)
+
+
+def add_mixed_files(archive, extra_mib, count, files, rng):
+    total = extra_mib * 1024 * 1024
+    pool = text_pool(rng)
+    weights = [rng.uniform(0.2, 1.8) for _ in range(count)]
+    scale = total / sum(weights)
+    for index, weight in enumerate(weights):
+        size = max(1, int(weight * scale))
+        name = f"data/assets/{index // 256:02d}/asset{index:05d}.dat"
+        if index % 2 == 0:
+            archive.writestr(name, compressible(size, rng, pool), compress_type=zipfile.ZIP_DEFLATED)
+        else:
+            archive.writestr(name, rng.randbytes(size), compress_type=zipfile.ZIP_STORED)
+        files.append(name)
 
 
 def main():
     game_exe, out_dir, version = sys.argv[1:4]
     extra_mib = int(sys.argv[4]) if len(sys.argv) > 4 else 1
+    mixed_files = int(sys.argv[5]) if len(sys.argv) > 5 else 0
     under = version.replace(".", "_")
     folder = os.path.join(out_dir, "Marlwood77301")
     os.makedirs(folder, exist_ok=True)
@@ -27,7 +67,9 @@ def main():
         archive.writestr("data/readme.txt", f"Sample game {version}\n" * 100,
                          compress_type=zipfile.ZIP_DEFLATED)
         # Incompressible bytes in 8 MiB levels, so the download shows progress for a while.
-        left, index = extra_mib, 1
+        left, index = (0 if mixed_files else extra_mib), 1
+        if mixed_files:
+            add_mixed_files(archive, extra_mib, mixed_files, files, random.Random(version))
         while left > 0:
             size = min(left, 8)
             name = f"data/levels/level{index}.dat"

@@ -20,6 +20,7 @@
 #include "net/http_util.h"
 #include "net/package_parts.h"
 #include "platform/diagnostics.h"
+#include "platform/disk.h"
 #include "platform/file_seek.h"
 #include "platform/files.h"
 #include "platform/md5.h"
@@ -347,7 +348,7 @@ void SegmentedDownload::Finish(std::list<Piece>::iterator piece, CURLcode code, 
     source.notBeforeMs = now + std::clamp<int64_t>(seconds * 1000, 1000, kLongestRetryAfterMs);
     target_ = std::max(1, Active() - 1);
     settled_ = true;
-    platform::Diagnostic("download: %ld from %s, %d connections from now on", status,
+    platform::Diagnostic("download: %ld from %s, %d connections from now on\n", status,
                          source.url.c_str(), target_);
   } else if (piece->refused && !rangeAnswered_) {
     fallBack_ = true;  // the first answer of this run was no usable range
@@ -359,7 +360,7 @@ void SegmentedDownload::Finish(std::list<Piece>::iterator piece, CURLcode code, 
     // The last one's failure is the download's, told once by Conclude.
     if (std::any_of(sources_.begin(), sources_.end(), [](const Source& s) { return !s.failed; })) {
       platform::Diagnostic("download: %s failed (curl_code %d, ret_code %ld) at byte %llu, the "
-                           "other servers go on", source.url.c_str(), static_cast<int>(code),
+                           "other servers go on\n", source.url.c_str(), static_cast<int>(code),
                            status, static_cast<unsigned long long>(piece->position));
     }
   }
@@ -391,7 +392,7 @@ void SegmentedDownload::Pace(int64_t now) {
                                            added - 1);
     settled_ = true;
   }
-  if (settled_) platform::Diagnostic("download: %d connections", target_);
+  if (settled_) platform::Diagnostic("download: %d connections\n", target_);
 }
 
 void SegmentedDownload::CatchUpDigests(uint64_t upTo) {
@@ -420,8 +421,9 @@ void SegmentedDownload::TellPrefix(bool force) {
   if (!task_.prefixWritten) return;
   const uint64_t prefix = ContiguousEnd();
   if (prefix <= toldPrefix_ || (!force && prefix - toldPrefix_ < kTellPrefixEveryBytes)) return;
-  // The reader opens the file on its own: the bytes must have left this stream's buffer.
-  std::fflush(file_.get());
+  // The reader opens the file on its own: the bytes must have left this stream's buffer. Written
+  // back as it grows, the package is not left for the install's final sync to write.
+  platform::StartWriteBack(file_.get());
   toldPrefix_ = prefix;
   task_.prefixWritten(prefix);
 }

@@ -19,6 +19,11 @@ std::optional<uint64_t> FreeDiskBytes(const std::string& path);
 // (Windows); elsewhere only hands the buffered bytes to the system. False on a write failure.
 bool FlushFileToDisk(std::FILE* file);
 
+// Hands the stream's buffered bytes to the system and, where one sync covers the whole file
+// system (Linux), starts writing the file's bytes to the disk without waiting for them: the sync
+// that ends an install then finds little left to do. False on a write failure.
+bool StartWriteBack(std::FILE* file);
+
 // Forces everything written on the file system that holds path onto the disk where durability is
 // per file system (Linux); elsewhere nothing is left to do. False when the system reports that a
 // write failed.

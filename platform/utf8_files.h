@@ -45,5 +45,8 @@ void MarkExecutable(const std::string& path);
 std::optional<bool> IsMarkedExecutable(const std::string& path);
 // fopen(path, "wb"): a new or emptied file for binary writing; null when it cannot be opened.
 std::FILE* OpenForWriting(const std::string& path);
+// Renames a file over target on the same volume, replacing a file there. Unlike ReplaceByRename
+// it does not wait for the disk: a caller moving many files syncs once after the last.
+bool MoveReplacing(const std::string& source, const std::string& target);
 
 }  // namespace platform::utf8

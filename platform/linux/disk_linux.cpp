@@ -15,6 +15,13 @@ std::optional<uint64_t> FreeDiskBytes(const std::string& path) {
 
 bool FlushFileToDisk(std::FILE* file) { return std::fflush(file) == 0; }
 
+bool StartWriteBack(std::FILE* file) {
+  if (std::fflush(file) != 0) return false;
+  // Only a hint: where the call is not supported the final sync does all the work.
+  ::sync_file_range(::fileno(file), 0, 0, SYNC_FILE_RANGE_WRITE);
+  return true;
+}
+
 bool SyncFileSystem(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return false;

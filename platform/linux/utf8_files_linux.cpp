@@ -4,6 +4,8 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
+
 #include "platform/injected_holds.h"
 
 namespace platform::utf8 {
@@ -28,6 +30,11 @@ std::optional<FileStamp> FileSizeAndTime(const std::string& path) {
   return FileStamp{static_cast<uint64_t>(st.st_size),
                    static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
+bool MoveReplacing(const std::string& source, const std::string& target) {
+  if (testing::TakeInjectedHold(target)) return false;
+  return std::rename(source.c_str(), target.c_str()) == 0;
+}
+
 std::FILE* OpenForWriting(const std::string& path) {
   if (testing::TakeInjectedHold(path)) return nullptr;
   return std::fopen(path.c_str(), "wb");

@@ -178,6 +178,13 @@ std::optional<FileStamp> FileSizeAndTime(const std::string& path) {
 std::FILE* OpenForWriting(const std::string& path) {
   return ::_wfopen(LongPathForm(Utf8ToWide(path)).c_str(), L"wb");
 }
+bool MoveReplacing(const std::string& source, const std::string& target) {
+  // Write-through: the move is on the disk when the call returns, as the files flushed before
+  // it are; Windows has no later sync of the whole volume that would cover it.
+  return ::MoveFileExW(LongPathForm(Utf8ToWide(source)).c_str(),
+                       LongPathForm(Utf8ToWide(target)).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
 
 }  // namespace utf8
 }  // namespace platform

@@ -1,0 +1,286 @@
+#include "install/package_stage.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <exception>
+#include <map>
+#include <optional>
+#include <string_view>
+#include <system_error>
+#include <utility>
+
+#include "fs/directory.h"
+#include "install/installed_path.h"
+#include "install/zip_fields.h"
+#include "install/zip_util.h"
+#include "platform/diagnostics.h"
+#include "platform/disk.h"
+#include "platform/file_seek.h"
+#include "platform/files.h"
+#include "platform/utf8_files.h"
+
+namespace {
+
+using namespace zip_fields;
+
+// Read and inflate in steps of this much: two buffers are all the memory a stage holds.
+constexpr size_t kChunkBytes = 256u << 10;
+constexpr uint16_t kEncryptedFlag = 0x0001;
+// Sizes and CRC follow the data: a stored entry's end cannot be found from its header.
+constexpr uint16_t kDescriptorFlag = 0x0008;
+
+void RemoveTree(const std::string& narrow) {
+  if (!platform::DirectoryExists(narrow)) return;
+  ClearPackageFolder(narrow);
+  platform::RemoveEmptyDirectory(narrow);
+}
+
+}  // namespace
+
+PackageStage::PackageStage(std::string packagePath, std::string stageDir, uint64_t packageBytes)
+    : packagePath_(std::move(packagePath)),
+      stageDir_(std::move(stageDir)),
+      packageBytes_(packageBytes),
+      root_(platform::utf8::FromNarrow(stageDir_)) {}
+
+PackageStage::~PackageStage() { Stop(); }
+
+bool PackageStage::Start() {
+  // Whatever an earlier run staged was never checked against a digest; it is not reused.
+  RemoveTree(stageDir_);
+  if (platform::MakeDirectory(stageDir_) == platform::MakeDirResult::Failed) return false;
+  try {
+    thread_ = std::thread([this] { Run(); });
+  } catch (const std::system_error&) {
+    return false;
+  }
+  return true;
+}
+
+void PackageStage::PrefixWritten(uint64_t prefixBytes) {
+  {
+    std::lock_guard lock(mutex_);
+    prefix_ = std::max(prefix_, prefixBytes);
+  }
+  changed_.notify_all();
+}
+
+std::vector<StagedEntry> PackageStage::Finish() {
+  {
+    std::lock_guard lock(mutex_);
+    ended_ = true;
+  }
+  changed_.notify_all();
+  if (thread_.joinable()) thread_.join();
+  std::vector<StagedEntry> kept;
+  for (StagedEntry& entry : staged_) {
+    if (!entry.stagedPath.empty()) kept.push_back(std::move(entry));
+  }
+  staged_.clear();
+  stagedByKey_.clear();
+  return kept;
+}
+
+void PackageStage::Stop() {
+  {
+    std::lock_guard lock(mutex_);
+    ended_ = stopped_ = true;
+  }
+  changed_.notify_all();
+  if (thread_.joinable()) thread_.join();
+}
+
+void PackageStage::Discard() {
+  Stop();
+  staged_.clear();
+  stagedByKey_.clear();
+  RemoveTree(stageDir_);
+}
+
+void PackageStage::Run() {
+  try {
+    uint64_t offset = 0;
+    while (StageNext(offset)) {
+    }
+    platform::Diagnostic("stage: %zu files staged, stopped at byte %llu of %llu\n", staged_.size(),
+                         static_cast<unsigned long long>(offset),
+                         static_cast<unsigned long long>(packageBytes_));
+  } catch (const std::exception& e) {
+    // What was staged stays valid; the rest is extracted from the package.
+    platform::Diagnostic("stage: stopped: %s\n", e.what());
+  }
+  file_.reset();
+}
+
+bool PackageStage::WaitFor(uint64_t end) {
+  if (end > packageBytes_) return false;
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [&] { return stopped_ || ended_ || prefix_ >= end; });
+  return !stopped_ && prefix_ >= end;
+}
+
+bool PackageStage::ReadAt(uint64_t offset, char* out, size_t bytes) {
+  if (!WaitFor(offset + bytes)) return false;
+  // Opened once the first bytes are there: the download makes the file.
+  if (file_ == nullptr) file_.reset(platform::OpenFile(packagePath_, "rb"));
+  if (file_ == nullptr || !platform::SeekFromStart(file_.get(), offset)) return false;
+  return std::fread(out, 1, bytes, file_.get()) == bytes;
+}
+
+bool PackageStage::HasRoomFor(uint64_t bytes, uint64_t offset) const {
+  const std::optional<uint64_t> free = platform::FreeDiskBytes(stageDir_);
+  if (!free.has_value()) return true;  // the extraction's own check still stands after
+  const uint64_t toCome = packageBytes_ > offset ? packageBytes_ - offset : 0;
+  return *free >= bytes + toCome + kStageSpareBytes;
+}
+
+bool PackageStage::StageNext(uint64_t& offset) {
+  char head[kLocalHeaderBytes];
+  if (!ReadAt(offset, head, sizeof head)) return false;
+  const std::string_view h(head, sizeof head);
+  // The central directory, or anything else: the entries end here.
+  if (Le32(h, 0) != kLocalSignature) return false;
+  const uint16_t flags = Le16(h, 6);
+  const uint16_t method = Le16(h, 8);
+  StagedEntry entry;
+  entry.localHeaderOffset = offset;
+  entry.crc32 = Le32(h, 14);
+  entry.compressedBytes = Le32(h, 18);
+  entry.uncompressedBytes = Le32(h, 22);
+  const size_t nameBytes = Le16(h, 26);
+  const size_t extraBytes = Le16(h, 28);
+  if ((flags & (kEncryptedFlag | kDescriptorFlag)) != 0 || (method != 0 && method != 8) ||
+      nameBytes == 0 || nameBytes > kMaxEntryNameBytes) {
+    return false;
+  }
+  std::string nameAndExtra(nameBytes + extraBytes, '\0');
+  if (!ReadAt(offset + kLocalHeaderBytes, nameAndExtra.data(), nameAndExtra.size())) return false;
+  entry.name = nameAndExtra.substr(0, nameBytes);
+  // Zip64: the saturated sizes are in the extra field, uncompressed first.
+  if (entry.uncompressedBytes == kMore32 || entry.compressedBytes == kMore32) {
+    const std::string_view extra = std::string_view(nameAndExtra).substr(nameBytes);
+    bool found = false;
+    for (size_t at = 0; at + 4 <= extra.size();) {
+      const uint16_t id = Le16(extra, at);
+      const size_t size = Le16(extra, at + 2);
+      if (at + 4 + size > extra.size()) break;
+      if (id == kZip64ExtraId) {
+        size_t field = at + 4;
+        const auto take = [&](uint64_t& value) {
+          if (value != kMore32) return true;
+          if (field + 8 > at + 4 + size) return false;
+          value = Le64(extra, field);
+          field += 8;
+          return true;
+        };
+        found = take(entry.uncompressedBytes) && take(entry.compressedBytes);
+        break;
+      }
+      at += 4 + size;
+    }
+    if (!found) return false;
+  }
+  const uint64_t dataOffset = offset + kLocalHeaderBytes + nameAndExtra.size();
+  if (entry.compressedBytes > packageBytes_ || dataOffset > packageBytes_ - entry.compressedBytes ||
+      (method == 0 && entry.compressedBytes != entry.uncompressedBytes)) {
+    return false;
+  }
+  offset = dataOffset + entry.compressedBytes;
+
+  const std::optional<std::string> path = InstalledPathOf(stageDir_, entry.name);
+  if (!path.has_value()) return true;  // the extraction refuses it, with its own message
+  // Folders below the stage's root, each made once it is first needed.
+  for (size_t cut = path->find(platform::kPathSeparator, root_.size() + 1);
+       cut != std::string::npos; cut = path->find(platform::kPathSeparator, cut + 1)) {
+    platform::utf8::MakeDirectory(path->substr(0, cut));
+  }
+  if (IsFolderEntry(entry.name)) return true;
+  if (!HasRoomFor(entry.uncompressedBytes, offset)) {
+    platform::Diagnostic("stage: no room for %s, the rest is extracted after the download\n",
+                         entry.name.c_str());
+    return false;
+  }
+  entry.stagedPath = *path;
+  const Outcome outcome = Inflate(dataOffset, entry, method, *path);
+  if (outcome == Outcome::Staged) {
+    Keep(std::move(entry));
+    return true;
+  }
+  // A file of the same name staged before is gone or cut now.
+  Forget(entry.name);
+  platform::utf8::RemoveFile(*path);
+  // A name this system cannot hold is left to the extraction; bytes that do not add up end the
+  // stage, and the package's digest will tell.
+  return outcome == Outcome::Skipped;
+}
+
+PackageStage::Outcome PackageStage::Inflate(uint64_t dataOffset, const StagedEntry& entry,
+                                            int method, const std::string& path) {
+  FilePtr out(platform::utf8::OpenForWriting(path));
+  if (out == nullptr) return Outcome::Skipped;
+  z_stream stream{};
+  if (method == 8 && inflateInit2(&stream, -MAX_WBITS) != Z_OK) return Outcome::Broken;
+  struct End {
+    z_stream* stream;
+    ~End() {
+      if (stream != nullptr) inflateEnd(stream);
+    }
+  } end{method == 8 ? &stream : nullptr};
+
+  input_.resize(kChunkBytes);
+  output_.resize(kChunkBytes);
+  uLong crc = crc32(0L, Z_NULL, 0);
+  uint64_t produced = 0;
+  uint64_t at = dataOffset;
+  uint64_t left = entry.compressedBytes;
+  bool streamEnded = method == 0;
+  const auto emit = [&](const char* bytes, size_t size) {
+    produced += size;
+    if (produced > entry.uncompressedBytes) return false;
+    crc = crc32(crc, reinterpret_cast<const Bytef*>(bytes), static_cast<uInt>(size));
+    return std::fwrite(bytes, 1, size, out.get()) == size;
+  };
+  while (left > 0) {
+    const size_t size = static_cast<size_t>(std::min<uint64_t>(left, kChunkBytes));
+    if (!ReadAt(at, input_.data(), size)) return Outcome::Broken;
+    at += size;
+    left -= size;
+    if (method == 0) {
+      if (!emit(input_.data(), size)) return Outcome::Broken;
+      continue;
+    }
+    if (streamEnded) return Outcome::Broken;  // bytes past the deflate stream's end
+    stream.next_in = reinterpret_cast<Bytef*>(input_.data());
+    stream.avail_in = static_cast<uInt>(size);
+    do {
+      stream.next_out = reinterpret_cast<Bytef*>(output_.data());
+      stream.avail_out = static_cast<uInt>(output_.size());
+      const int result = inflate(&stream, Z_NO_FLUSH);
+      if (result == Z_STREAM_END) {
+        streamEnded = true;
+      } else if (result != Z_OK) {
+        return Outcome::Broken;
+      }
+      if (!emit(output_.data(), output_.size() - stream.avail_out)) return Outcome::Broken;
+    } while (!streamEnded && (stream.avail_in > 0 || stream.avail_out == 0));
+    if (streamEnded && stream.avail_in > 0) return Outcome::Broken;
+  }
+  const bool flushed = platform::StartWriteBack(out.get()) && platform::FlushFileToDisk(out.get());
+  if (!CloseFile(out) || !flushed) return Outcome::Broken;
+  const bool whole = streamEnded && produced == entry.uncompressedBytes && crc == entry.crc32;
+  return whole ? Outcome::Staged : Outcome::Broken;
+}
+
+void PackageStage::Forget(const std::string& name) {
+  const auto found = stagedByKey_.find(FileSystemKey(name));
+  if (found == stagedByKey_.end()) return;
+  staged_[found->second].stagedPath.clear();
+  stagedByKey_.erase(found);
+}
+
+void PackageStage::Keep(StagedEntry entry) {
+  Forget(entry.name);
+  stagedByKey_[FileSystemKey(entry.name)] = staged_.size();
+  staged_.push_back(std::move(entry));
+}
