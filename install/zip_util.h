@@ -1,6 +1,7 @@
 #pragma once
-// Package extraction with minizip: entry by entry into the destination, reporting through an
-// UnzipCallback on the calling thread ("unzip" per entry, then "succ" or "fail").
+// Package extraction with minizip into the destination, the entries shared out among threads,
+// reporting through an UnzipCallback on the calling thread ("unzip" per entry in the archive's
+// order, then "succ" or "fail").
 
 #include <functional>
 #include <string>
@@ -8,6 +9,15 @@
 
 using UnzipCallback = std::function<void(const std::string& event, const std::string& message,
                                          long long first, long long second)>;
+
+struct UnzipOptions {
+  // The entries to extract, by their index in the central directory; empty: all of them. Every
+  // name is still checked for safety; the room needed and the events count the selected only.
+  std::vector<bool> selected;
+  // Threads that write the entries; 0: as many as the machine's cores, fewer when the work is
+  // too small to share. At most 8.
+  unsigned threads = 0;
+};
 
 struct UnzipTask {
   std::string zipPath;
@@ -24,17 +34,21 @@ enum class UnzipDurability { OnDisk, InCache };
 class ZipUtil {
  public:
   // Refuses an archive whose entries need more room than the destination's disk has left, and
-  // fails an entry whose size or CRC-32 differs from what the archive declares.
+  // fails an entry whose size or CRC-32 differs from what the archive declares. The events read
+  // as one pass from the first entry would give them: when entries fail, the first one's
+  // failure is reported, after the events of every entry before it; entries after it may have
+  // been written by then.
   static bool Unzip(const std::string& zipPath, const std::string& destDir,
                     const UnzipCallback& callback,
-                    UnzipDurability durability = UnzipDurability::OnDisk);
+                    UnzipDurability durability = UnzipDurability::OnDisk,
+                    const UnzipOptions& options = {});
   // Writes the archive's current entry (archive is minizip's unzFile) to outPath, a path in the
   // UTF-8 form of platform/utf8_files.h; name is the entry's name as failure texts show it.
   static bool ExtractCurrentEntry(void* archive, const std::string& name,
                                   const std::string& outPath, std::string& error,
                                   UnzipDurability durability = UnzipDurability::OnDisk);
   // Copies the task into a new detached worker; throws std::system_error if none can start.
-  static void StartUnzip(UnzipTask task);
+  static void StartUnzip(UnzipTask task, UnzipOptions options = {});
 };
 
 // The longest entry name the extraction reads, in bytes; a longer one is refused, never cut.

@@ -27,7 +27,7 @@ set(windows_suites
   core:strings_test,random_numbers_test
   fs:path_join_test,text_file_test,download_record_test,directory_test,safe_path_test,run_log_test
   update:check_test,last_file_info_test,fallback_request_test,json_util_test,version_strings_test,minisign_test
-  install:clean_up_test,entry_names_test,start_unzip_test,unzip_failure_test,unzip_test,zip64_archive_test,zip_directory_test,package_manifest_test,delta_plan_test,delta_archive_test
+  install:clean_up_test,entry_names_test,start_unzip_test,unzip_failure_test,unzip_test,unzip_threads_test,zip64_archive_test,zip_directory_test,package_manifest_test,delta_plan_test,delta_archive_test
   net:remember_package_test,run_delayed_test,proxy_choice_test
   app:format_size_test,ui_queue_test
   ui:click_dispatch_test,forms_test,my_image_test,my_label_test,painter_test

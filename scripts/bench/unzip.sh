@@ -6,7 +6,8 @@
 # The ratio compares like with like: ZipUtil::Unzip leaving the files in the system's cache
 # (--in-cache), as unzip does. An install also waits until the files are on the disk: the flush
 # alone (`sync -f`, the syncfs an install ends with, right after the in-cache run) and a whole
-# install-like run are timed too and printed on their own lines.
+# install-like run are timed too and printed on their own lines, and so is the in-cache run on
+# one thread, to show what the threads bring on this machine.
 #
 #   scripts/bench.sh unzip [RUNS]      (default 5 runs each, after one warm-up run)
 set -euo pipefail
@@ -63,6 +64,7 @@ run_once() {
 }
 
 ours=()
+single=()
 flush=()
 flushed=()
 theirs=()
@@ -74,12 +76,14 @@ for i in $(seq 1 "$runs"); do
   ours+=("$t"); [ "$m" -gt "$ours_rss" ] && ours_rss=$m
   /usr/bin/time -f '%e' -o "$data/time.txt" sync -f "$out"
   flush+=("$(cat "$data/time.txt")")
+  read -r t m < <(run_once "$bench" "$archive" "$out/" --in-cache --threads 1)
+  single+=("$t")
   read -r t m < <(run_once unzip -o -q "$archive" -d "$out/")
   theirs+=("$t"); [ "$m" -gt "$theirs_rss" ] && theirs_rss=$m
   read -r t m < <(run_once "$bench" "$archive" "$out/")
   flushed+=("$t")
-  echo "run $i: ZipUtil::Unzip ${ours[-1]} s (then its flush ${flush[-1]} s), unzip ${theirs[-1]} s," \
-    "ZipUtil::Unzip onto the disk ${flushed[-1]} s"
+  echo "run $i: ZipUtil::Unzip ${ours[-1]} s (then its flush ${flush[-1]} s, on one thread" \
+    "${single[-1]} s), unzip ${theirs[-1]} s, ZipUtil::Unzip onto the disk ${flushed[-1]} s"
 done
 
 # The extraction must be complete and equal to unzip's: compare a listing with sizes.
@@ -93,6 +97,7 @@ rm -rf "$out"
 
 stats() { printf '%s\n' "$@" | sort -n | awk '{ a[NR] = $1 } END { printf "%s %s\n", a[1], a[int((NR + 1) / 2)] }'; }
 read -r ours_best ours_median < <(stats "${ours[@]}")
+read -r single_best single_median < <(stats "${single[@]}")
 read -r flush_best flush_median < <(stats "${flush[@]}")
 read -r flushed_best flushed_median < <(stats "${flushed[@]}")
 read -r theirs_best theirs_median < <(stats "${theirs[@]}")
@@ -103,6 +108,8 @@ printf 'unzip -o -q:    best %.2f s, median %.2f s (%.0f MiB/s unpacked), peak R
   "$theirs_best" "$theirs_median" "$(echo "$mib / $theirs_median" | bc -l)" "$theirs_rss"
 printf 'throughput ratio (median): %.2f x unzip (target >= 1.0)\n' \
   "$(echo "$theirs_median / $ours_median" | bc -l)"
+printf 'ZipUtil::Unzip on one thread: best %.2f s, median %.2f s (threads: %.2f x faster, %d cores)\n' \
+  "$single_best" "$single_median" "$(echo "$single_median / $ours_median" | bc -l)" "$(nproc)"
 printf 'flush to the disk after it: best %.2f s, median %.2f s\n' "$flush_best" "$flush_median"
 printf 'ZipUtil::Unzip onto the disk (as an install): best %.2f s, median %.2f s (%.2f x unzip)\n' \
   "$flushed_best" "$flushed_median" "$(echo "$theirs_median / $flushed_median" | bc -l)"

@@ -68,6 +68,15 @@ TEST_F(Zip64Test, ArchiveNeedingMoreRoomThanTheDiskHasWritesNothing) {
   EXPECT_TRUE(fs::is_empty("out"));
 }
 
+TEST_F(Zip64Test, RoomIsCountedForThePickedEntriesOnly) {
+  ASSERT_TRUE(ExtractionTest::Extract(Archive("huge-declared.zip"), "out", {{true, false}, 0}))
+      << log();
+
+  EXPECT_EQ(events(), (Events{{"unzip", "small.txt", 1, 1}, {"succ", "", 1, 1}}));
+  EXPECT_EQ(ReadFile("out/small.txt"), "small\n");
+  EXPECT_FALSE(fs::exists("out/huge.bin"));
+}
+
 TEST_F(Zip64Test, FilesTheArchiveReplacesGiveTheirRoomBack) {
   // A sparse file of 1 TiB where huge.bin goes: replacing it frees as much as huge.bin declares,
   // so the room check lets the archive through and the byte count then catches huge.bin.

@@ -46,9 +46,11 @@ std::vector<UnzipEvent> SuccessfulRun(const std::vector<std::string>& names) {
   return events;
 }
 
-bool ExtractionTest::Extract(const std::string& zipPath, const std::string& destDir) {
+bool ExtractionTest::Extract(const std::string& zipPath, const std::string& destDir,
+                             const UnzipOptions& options) {
   testing::internal::CaptureStdout();
-  const bool result = ZipUtil::Unzip(zipPath, destDir, recorder_.Callback());
+  const bool result =
+      ZipUtil::Unzip(zipPath, destDir, recorder_.Callback(), UnzipDurability::OnDisk, options);
   log_ = testing::internal::GetCapturedStdout();
   return result;
 }

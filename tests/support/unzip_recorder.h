@@ -45,9 +45,11 @@ class UnzipRecorder {
 class ExtractionTest : public InTempDir {
  protected:
   // ZipUtil::Unzip with standard output captured.
-  bool Extract(const std::string& zipPath, const std::string& destDir);
+  bool Extract(const std::string& zipPath, const std::string& destDir,
+               const UnzipOptions& options = {});
 
   std::vector<UnzipEvent> events() const { return recorder_.Events(); }
+  std::vector<std::thread::id> eventThreads() const { return recorder_.Threads(); }
   const std::string& log() const { return log_; }
 
  private:
