@@ -114,7 +114,9 @@ bool InstallStaged(const StagedInstallTask& task) {
         task.callback(event, message, first, total);
       }
     };
-    return ZipUtil::Unzip(task.zipPath, task.destDir, rest);  // INTERIM: selection pending
+    UnzipOptions options;
+    options.selected = plan->extracted;
+    return ZipUtil::Unzip(task.zipPath, task.destDir, rest, UnzipDurability::OnDisk, options);
   }
   // The moved files were written beside the package; they reach the disk with the folders that
   // now name them before the install counts as done.

@@ -141,7 +141,8 @@ for k in $(seq "$kills"); do
   rm -rf "$work/player" && cp -a "$work/player-old" "$work/player"
   (cd "$work/player" && exec env -u DISPLAY "$build/tidewake" bench >"$work/killed.log" 2>&1) &
   pid=$!
-  sleep "$(python3 -c "import random; print(round(random.uniform(0.05, $span), 3))")"
+  # Past the documents' fixed delays (1 s), anywhere in the update that follows.
+  sleep "$(python3 -c "import random; print(round(random.uniform(0.9, $span), 3))")"
   kill -9 "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
   if grep -q 'staged install:' "$work/killed.log"; then where=moves
