@@ -19,11 +19,10 @@
 #include "net/curl_transfer.h"
 #include "net/http_util.h"
 #include "net/package_parts.h"
+#include "net/running_digests.h"
 #include "platform/diagnostics.h"
 #include "platform/file_seek.h"
 #include "platform/files.h"
-#include "platform/md5.h"
-#include "platform/sha256.h"
 
 using namespace net_detail;
 
@@ -106,7 +105,8 @@ std::string HeaderValue(const char* data, size_t size, const char* lowerName) {
 
 class SegmentedDownload {
  public:
-  explicit SegmentedDownload(const DownloadTask& task) : task_(task) {
+  explicit SegmentedDownload(const DownloadTask& task)
+      : task_(task), digests_(task.wantSha256) {
     sources_.push_back(Source{task.url});
     for (const std::string& mirror : task.mirrorUrls) {
       if (mirror != task.url) sources_.push_back(Source{mirror});
@@ -138,6 +138,10 @@ class SegmentedDownload {
   void Report(bool force, int64_t now);
   void Conclude(bool success, CURLcode code, long status);
   int Active() const { return static_cast<int>(pieces_.size()); }
+  bool Flush() {
+    if (std::fflush(file_.get()) != 0) writeFailed_ = true;
+    return !writeFailed_;
+  }
 
   const DownloadTask& task_;
   std::vector<Source> sources_;
@@ -154,10 +158,7 @@ class SegmentedDownload {
   bool partsSaved_ = false;
   bool writeFailed_ = false;
 
-  platform::Md5 md5_;
-  std::unique_ptr<platform::Sha256> sha256_;
-  bool digestsBroken_ = false;
-  uint64_t hashedTo_ = 0;
+  RunningDigests digests_;
   uint64_t toldPrefix_ = 0;
 
   int target_ = 1;
@@ -233,12 +234,7 @@ size_t SegmentedDownload::Write(Piece& piece, const char* data, size_t size) {
     writeFailed_ = true;
     return 0;
   }
-  if (piece.position == hashedTo_ && !digestsBroken_) {
-    std::string failure;
-    digestsBroken_ = !md5_.Update(data, wanted, &failure) ||
-                     (sha256_ && !sha256_->Update(data, wanted, &failure));
-    hashedTo_ += wanted;
-  }
+  if (piece.position == digests_.Through()) digests_.Add(data, wanted);
   piece.position += wanted;
   received_ += wanted;
   // Past the range asked for the server is not answering what it was asked: stop there.
@@ -266,9 +262,6 @@ bool SegmentedDownload::Prepare() {
   }
   if (file_ == nullptr) return false;
   keptAtStart_ = done_.CoveredBytes();
-  std::string failure;
-  if (task_.wantSha256) sha256_ = std::make_unique<platform::Sha256>();
-  digestsBroken_ = !md5_.Begin(&failure) || (sha256_ && !sha256_->Begin(&failure));
   multi_ = curl_multi_init();
   return multi_ != nullptr;
 }
@@ -395,33 +388,18 @@ void SegmentedDownload::Pace(int64_t now) {
 }
 
 void SegmentedDownload::CatchUpDigests(uint64_t upTo) {
-  if (digestsBroken_ || hashedTo_ >= upTo) return;
-  upTo = std::min(upTo, hashedTo_ + kCatchUpBytes);
-  std::fflush(file_.get());
-  if (!platform::SeekFromStart(file_.get(), hashedTo_)) {
-    digestsBroken_ = true;
-    return;
-  }
-  std::vector<char> buffer(1u << 20);
-  std::string failure;
-  while (hashedTo_ < upTo) {
-    const size_t want = static_cast<size_t>(std::min<uint64_t>(buffer.size(), upTo - hashedTo_));
-    if (std::fread(buffer.data(), 1, want, file_.get()) != want ||
-        !md5_.Update(buffer.data(), want, &failure) ||
-        (sha256_ && !sha256_->Update(buffer.data(), want, &failure))) {
-      digestsBroken_ = true;
-      return;
-    }
-    hashedTo_ += want;
-  }
+  digests_.AddFromFile(file_.get(), std::min(upTo, digests_.Through() + kCatchUpBytes));
 }
 
 void SegmentedDownload::TellPrefix(bool force) {
-  if (!task_.prefixWritten) return;
+  // Until a server has answered with a range, the kept bytes may yet be written over from the
+  // first one (the one-connection road, for a server that ignores ranges): a reader told of them
+  // would be following bytes that go away.
+  if (!task_.prefixWritten || (!rangeAnswered_ && !force)) return;
   const uint64_t prefix = ContiguousEnd();
   if (prefix <= toldPrefix_ || (!force && prefix - toldPrefix_ < kTellPrefixEveryBytes)) return;
   // The reader opens the file on its own: the bytes must have left this stream's buffer.
-  std::fflush(file_.get());
+  if (!Flush()) return;
   toldPrefix_ = prefix;
   task_.prefixWritten(prefix);
 }
@@ -467,17 +445,18 @@ bool SegmentedDownload::Run() {
     // prefix: a file with gaps never goes without its list.
     if (total_ && (!partsSaved_ || now - lastSaveMs_ >= kSavePartsEveryMs)) {
       partsSaved_ = true;
-      std::fflush(file_.get());
-      SavePackageParts(task_.localPath, PackageParts{*total_, WrittenNow()});
       lastSaveMs_ = now;
+      // A list naming bytes the system refused to write would pass them off as kept.
+      if (!Flush()) break;
+      SavePackageParts(task_.localPath, PackageParts{*total_, WrittenNow()});
     }
     // Without transfers (a Retry-After in force) this is the wait.
     curl_multi_poll(multi_, nullptr, 0, 100, nullptr);
   }
   if (fallBack_) return false;
-  std::fflush(file_.get());
+  finished = Flush() && finished;
   if (finished) {
-    while (!digestsBroken_ && hashedTo_ < *total_) CatchUpDigests(*total_);
+    while (!digests_.Lost() && digests_.Through() < *total_) CatchUpDigests(*total_);
     Report(true, now);
     TellPrefix(true);
   }
@@ -486,24 +465,20 @@ bool SegmentedDownload::Run() {
 }
 
 void SegmentedDownload::Conclude(bool success, CURLcode code, long status) {
-  const bool writeFailed = writeFailed_;
-  std::optional<DownloadDigests> digests;
-  if (success && !digestsBroken_) {
-    platform::Md5::Digest md5{};
-    platform::Sha256::Digest sha256{};
-    std::string failure;
-    if (md5_.Finish(&md5, &failure) && (!sha256_ || sha256_->Finish(&sha256, &failure))) {
-      digests = DownloadDigests{LowerHex(md5.data(), md5.size()),
-                                sha256_ ? LowerHex(sha256.data(), sha256.size()) : ""};
-    }
-  }
-  if (success) {
-    file_.reset();
+  const std::optional<DownloadDigests> digests =
+      success ? digests_.Finish() : std::optional<DownloadDigests>();
+  // The close writes what the stream still holds; a package that did not reach the disk is no
+  // success, and the list saved last still names what did.
+  if (success && !CloseFile(file_)) {
+    writeFailed_ = true;
+    success = false;
+  } else if (success) {
     platform::RemoveFile(PackagePartsPath(task_.localPath));
-  } else if (total_) {
+  } else if (total_ && !writeFailed_) {
     SavePackageParts(task_.localPath, PackageParts{*total_, done_});
   }
   file_.reset();
+  const bool writeFailed = writeFailed_;
   if (success) {
     platform::Diagnostic("download succ from %s to %s", task_.url.c_str(), task_.localPath.c_str());
     if (digests && task_.digests) task_.digests(*digests);

@@ -3,10 +3,13 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "net/http_util.h"
@@ -43,6 +46,27 @@ class TransferRecorder {
     std::vector<TransferEvent> events;
   };
   std::shared_ptr<State> state_;
+};
+
+// Follows a download's contiguous prefix as a reader would: each time it is told of one, it reads
+// the prefix's last bytes back through a handle of its own. For a download run on the test's
+// thread.
+class PrefixFollower {
+ public:
+  explicit PrefixFollower(std::string path) : path_(std::move(path)) {}
+  std::function<void(uint64_t)> Callback();
+  // Every prefix told of was on the disk then and is unchanged in the final file; they only grew,
+  // and the last is the whole file.
+  void ExpectFollowed(const std::string& finalFile) const;
+  size_t TimesTold() const { return seen_.size(); }
+
+ private:
+  struct Seen {
+    uint64_t prefix = 0;
+    std::string tail;
+  };
+  std::string path_;
+  std::vector<Seen> seen_;
 };
 
 }  // namespace testing_support
