@@ -16,6 +16,7 @@
 #include "core/strings.h"
 #include "fs/now_ms.h"
 #include "fs/stdio_file.h"
+#include "net/connection_pacer.h"
 #include "net/curl_transfer.h"
 #include "net/http_util.h"
 #include "net/package_parts.h"
@@ -39,9 +40,6 @@ constexpr uint64_t kPieceBytes = 8u << 20;
 // idle.
 constexpr uint64_t kWindowBytes = 96u << 20;
 constexpr int kMaxConnections = 8;
-// A connection stays only when it raised the total rate by this much.
-constexpr double kWorthwhileGrowth = 1.10;
-constexpr int64_t kRateStepMs = 300;
 // A kill loses what arrived since the last save: a tenth of a second of the line, for a small
 // file written and renamed ten times a second.
 constexpr int64_t kSavePartsEveryMs = 100;
@@ -106,7 +104,7 @@ std::string HeaderValue(const char* data, size_t size, const char* lowerName) {
 class SegmentedDownload {
  public:
   explicit SegmentedDownload(const DownloadTask& task)
-      : task_(task), digests_(task.wantSha256) {
+      : task_(task), digests_(task.wantSha256), pacer_(kMaxConnections) {
     sources_.push_back(Source{task.url});
     for (const std::string& mirror : task.mirrorUrls) {
       if (mirror != task.url) sources_.push_back(Source{mirror});
@@ -130,7 +128,6 @@ class SegmentedDownload {
   void Schedule(int64_t now);
   bool StartPiece(size_t source, uint64_t start, uint64_t end);
   void Finish(std::list<Piece>::iterator piece, CURLcode code, int64_t now);
-  void Pace(int64_t now);
   uint64_t ContiguousEnd() const;
   ByteRanges WrittenNow() const;
   void CatchUpDigests(uint64_t upTo);
@@ -161,13 +158,7 @@ class SegmentedDownload {
   RunningDigests digests_;
   uint64_t toldPrefix_ = 0;
 
-  int target_ = 1;
-  bool settled_ = false;
-  bool warmingUp_ = false;  // the step starts with the newest connection's first bytes
-  int64_t stepStartMs_ = 0;
-  uint64_t stepStartBytes_ = 0;
-  double lastRate_ = 0;
-  int measuredTarget_ = 1;  // the count lastRate_ was measured with
+  ConnectionPacer pacer_;
 
   int64_t lastSaveMs_ = 0;
   int64_t lastReportMs_ = 0;
@@ -214,19 +205,12 @@ size_t SegmentedDownload::Write(Piece& piece, const char* data, size_t size) {
       piece.refused = true;
       return 0;
     }
-    if (!total_) {
-      total_ = total;
-      stepStartMs_ = NowMs();
-      stepStartBytes_ = received_;
-    }
+    if (!total_) total_ = total;
     piece.end = std::min({piece.end, last + 1, *total_});
     piece.checked = true;
     rangeAnswered_ = true;
-    if (warmingUp_) {
-      warmingUp_ = false;
-      stepStartMs_ = NowMs();
-      stepStartBytes_ = received_;
-    }
+    pacer_.Start(NowMs(), received_);
+    pacer_.Answered(NowMs(), received_);
   }
   const size_t wanted = static_cast<size_t>(std::min<uint64_t>(size, piece.end - piece.position));
   if (!platform::SeekFromStart(file_.get(), piece.position) ||
@@ -303,7 +287,7 @@ bool SegmentedDownload::StartPiece(size_t source, uint64_t start, uint64_t end) 
 
 void SegmentedDownload::Schedule(int64_t now) {
   // Until the first answer names the size, one connection asks from the end of the prefix.
-  const int wanted = total_ ? target_ : 1;
+  const int wanted = total_ ? pacer_.Target() : 1;
   while (Active() < wanted) {
     ByteRanges taken = done_;
     for (const Piece& piece : pieces_) taken.Add(piece.start, piece.end);
@@ -338,10 +322,9 @@ void SegmentedDownload::Finish(std::list<Piece>::iterator piece, CURLcode code, 
   if (!complete && (status == 429 || status == 503) && !piece->retryAfter.empty()) {
     const long long seconds = std::atoll(piece->retryAfter.c_str());
     source.notBeforeMs = now + std::clamp<int64_t>(seconds * 1000, 1000, kLongestRetryAfterMs);
-    target_ = std::max(1, Active() - 1);
-    settled_ = true;
+    pacer_.Busy(now, received_, Active(), source.notBeforeMs);
     platform::Diagnostic("download: %ld from %s, %d connections from now on", status,
-                         source.url.c_str(), target_);
+                         source.url.c_str(), pacer_.Target());
   } else if (piece->refused && !rangeAnswered_) {
     fallBack_ = true;  // the first answer of this run was no usable range
   } else if (!complete) {
@@ -357,34 +340,6 @@ void SegmentedDownload::Finish(std::list<Piece>::iterator piece, CURLcode code, 
     }
   }
   pieces_.erase(piece);
-}
-
-void SegmentedDownload::Pace(int64_t now) {
-  if (!total_ || settled_ || warmingUp_ || now - stepStartMs_ < kRateStepMs) return;
-  const double rate = static_cast<double>(received_ - stepStartBytes_) /
-                      static_cast<double>(now - stepStartMs_);
-  stepStartMs_ = now;
-  stepStartBytes_ = received_;
-  if (Active() < target_) return;  // the end of the file, or a source waiting: not a measure
-  // The count doubles while each connection added still brings its tenth; from a step that
-  // brought less, only the connections its growth pays for stay.
-  const int added = target_ - measuredTarget_;
-  const double growth = lastRate_ > 0 ? rate / lastRate_ - 1 : 0;
-  if (added == 0 || growth >= (kWorthwhileGrowth - 1) * added) {
-    lastRate_ = rate;
-    measuredTarget_ = target_;
-    if (target_ < kMaxConnections) {
-      target_ = std::min(kMaxConnections, target_ * 2);
-      warmingUp_ = true;
-    } else {
-      settled_ = true;
-    }
-  } else {
-    target_ = measuredTarget_ + std::clamp(static_cast<int>(growth / (kWorthwhileGrowth - 1)), 0,
-                                           added - 1);
-    settled_ = true;
-  }
-  if (settled_) platform::Diagnostic("download: %d connections", target_);
 }
 
 void SegmentedDownload::CatchUpDigests(uint64_t upTo) {
@@ -439,7 +394,7 @@ bool SegmentedDownload::Run() {
     }
     CatchUpDigests(ContiguousEnd());
     TellPrefix(false);
-    Pace(now);
+    pacer_.Tick(now, received_, Active());
     Report(false, now);
     // Saved as soon as the size is known, before a second connection can write past the
     // prefix: a file with gaps never goes without its list.
