@@ -90,7 +90,7 @@ class SegmentedDownload : public testing_support::InTempDir {
     WriteFile("expected.bin", body);
     EXPECT_EQ(digests->md5, FileMd5("expected.bin"));
     EXPECT_EQ(digests->sha256, FileSha256("expected.bin"));
-    follower.ExpectFollowed(body);
+    follower.ExpectFollowed(body.size());
   }
 
   const std::string body = Pattern(20 * kMiB + 12345);

@@ -48,25 +48,19 @@ class TransferRecorder {
   std::shared_ptr<State> state_;
 };
 
-// Follows a download's contiguous prefix as a reader would: each time it is told of one, it reads
-// the prefix's last bytes back through a handle of its own. For a download run on the test's
-// thread.
+// What a download told a reader following its prefix, with the file's length at each moment.
+// For a download run on the test's thread.
 class PrefixFollower {
  public:
   explicit PrefixFollower(std::string path) : path_(std::move(path)) {}
   std::function<void(uint64_t)> Callback();
-  // Every prefix told of was on the disk then and is unchanged in the final file; they only grew,
-  // and the last is the whole file.
-  void ExpectFollowed(const std::string& finalFile) const;
-  size_t TimesTold() const { return seen_.size(); }
+  // Each prefix was on the disk when told and none shrank; the last is the whole file.
+  void ExpectFollowed(uint64_t fileBytes) const;
+  size_t TimesTold() const { return told_.size(); }
 
  private:
-  struct Seen {
-    uint64_t prefix = 0;
-    std::string tail;
-  };
   std::string path_;
-  std::vector<Seen> seen_;
+  std::vector<std::pair<uint64_t, uint64_t>> told_;  // prefix, the file's length then
 };
 
 }  // namespace testing_support
