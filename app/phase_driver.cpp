@@ -182,8 +182,8 @@ void LauncherApp::VerifyAndUnzip(const std::string& zipPath, const std::string& 
   // Publishers' tools print digests in either case; the bytes decide, not the letters.
   // A document that states the package's SHA-256 is held to it as well: MD5 alone lets a
   // package be made to match.
-  // The download hashed the package as it wrote it; a package it did not write (found complete,
-  // or fetched over one connection) is read once for both digests.
+  // The download hashed the package as it wrote it; a package it did not write (found complete
+  // by the check) is read once for both digests.
   const std::string sha256 = check.packageSha256;
   std::optional<DownloadDigests> made;
   made.swap(downloadDigests_);

@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <exception>
 #include <map>
 #include <optional>
@@ -122,8 +123,13 @@ bool PackageStage::WaitFor(uint64_t end) {
 
 bool PackageStage::ReadAt(uint64_t offset, char* out, size_t bytes) {
   if (!WaitFor(offset + bytes)) return false;
-  // Opened once the first bytes are there: the download makes the file.
-  if (file_ == nullptr) file_.reset(platform::OpenFile(packagePath_, "rb"));
+  // Opened once the first bytes are there: the download makes the file. Unbuffered: a buffer
+  // filled past the prefix would hold bytes the download had not written yet, and a later seek
+  // inside it would read them instead of the file.
+  if (file_ == nullptr) {
+    file_.reset(platform::OpenFile(packagePath_, "rb"));
+    if (file_ != nullptr) std::setvbuf(file_.get(), nullptr, _IONBF, 0);
+  }
   if (file_ == nullptr || !platform::SeekFromStart(file_.get(), offset)) return false;
   return std::fread(out, 1, bytes, file_.get()) == bytes;
 }

@@ -16,15 +16,15 @@
 #include "core/strings.h"
 #include "fs/now_ms.h"
 #include "fs/stdio_file.h"
+#include "net/connection_pacer.h"
 #include "net/curl_transfer.h"
 #include "net/http_util.h"
 #include "net/package_parts.h"
+#include "net/running_digests.h"
 #include "platform/diagnostics.h"
 #include "platform/disk.h"
 #include "platform/file_seek.h"
 #include "platform/files.h"
-#include "platform/md5.h"
-#include "platform/sha256.h"
 
 using namespace net_detail;
 
@@ -41,9 +41,6 @@ constexpr uint64_t kPieceBytes = 8u << 20;
 // idle.
 constexpr uint64_t kWindowBytes = 96u << 20;
 constexpr int kMaxConnections = 8;
-// A connection stays only when it raised the total rate by this much.
-constexpr double kWorthwhileGrowth = 1.10;
-constexpr int64_t kRateStepMs = 300;
 // A kill loses what arrived since the last save: a tenth of a second of the line, for a small
 // file written and renamed ten times a second.
 constexpr int64_t kSavePartsEveryMs = 100;
@@ -107,7 +104,8 @@ std::string HeaderValue(const char* data, size_t size, const char* lowerName) {
 
 class SegmentedDownload {
  public:
-  explicit SegmentedDownload(const DownloadTask& task) : task_(task) {
+  explicit SegmentedDownload(const DownloadTask& task)
+      : task_(task), digests_(task.wantSha256), pacer_(kMaxConnections) {
     sources_.push_back(Source{task.url});
     for (const std::string& mirror : task.mirrorUrls) {
       if (mirror != task.url) sources_.push_back(Source{mirror});
@@ -131,7 +129,6 @@ class SegmentedDownload {
   void Schedule(int64_t now);
   bool StartPiece(size_t source, uint64_t start, uint64_t end);
   void Finish(std::list<Piece>::iterator piece, CURLcode code, int64_t now);
-  void Pace(int64_t now);
   uint64_t ContiguousEnd() const;
   ByteRanges WrittenNow() const;
   void CatchUpDigests(uint64_t upTo);
@@ -139,6 +136,10 @@ class SegmentedDownload {
   void Report(bool force, int64_t now);
   void Conclude(bool success, CURLcode code, long status);
   int Active() const { return static_cast<int>(pieces_.size()); }
+  bool Flush() {
+    if (std::fflush(file_.get()) != 0) writeFailed_ = true;
+    return !writeFailed_;
+  }
 
   const DownloadTask& task_;
   std::vector<Source> sources_;
@@ -155,19 +156,10 @@ class SegmentedDownload {
   bool partsSaved_ = false;
   bool writeFailed_ = false;
 
-  platform::Md5 md5_;
-  std::unique_ptr<platform::Sha256> sha256_;
-  bool digestsBroken_ = false;
-  uint64_t hashedTo_ = 0;
+  RunningDigests digests_;
   uint64_t toldPrefix_ = 0;
 
-  int target_ = 1;
-  bool settled_ = false;
-  bool warmingUp_ = false;  // the step starts with the newest connection's first bytes
-  int64_t stepStartMs_ = 0;
-  uint64_t stepStartBytes_ = 0;
-  double lastRate_ = 0;
-  int measuredTarget_ = 1;  // the count lastRate_ was measured with
+  ConnectionPacer pacer_;
 
   int64_t lastSaveMs_ = 0;
   int64_t lastReportMs_ = 0;
@@ -214,19 +206,12 @@ size_t SegmentedDownload::Write(Piece& piece, const char* data, size_t size) {
       piece.refused = true;
       return 0;
     }
-    if (!total_) {
-      total_ = total;
-      stepStartMs_ = NowMs();
-      stepStartBytes_ = received_;
-    }
+    if (!total_) total_ = total;
     piece.end = std::min({piece.end, last + 1, *total_});
     piece.checked = true;
     rangeAnswered_ = true;
-    if (warmingUp_) {
-      warmingUp_ = false;
-      stepStartMs_ = NowMs();
-      stepStartBytes_ = received_;
-    }
+    pacer_.Start(NowMs(), received_);
+    pacer_.Answered(NowMs(), received_);
   }
   const size_t wanted = static_cast<size_t>(std::min<uint64_t>(size, piece.end - piece.position));
   if (!platform::SeekFromStart(file_.get(), piece.position) ||
@@ -234,12 +219,7 @@ size_t SegmentedDownload::Write(Piece& piece, const char* data, size_t size) {
     writeFailed_ = true;
     return 0;
   }
-  if (piece.position == hashedTo_ && !digestsBroken_) {
-    std::string failure;
-    digestsBroken_ = !md5_.Update(data, wanted, &failure) ||
-                     (sha256_ && !sha256_->Update(data, wanted, &failure));
-    hashedTo_ += wanted;
-  }
+  if (piece.position == digests_.Through()) digests_.Add(data, wanted);
   piece.position += wanted;
   received_ += wanted;
   // Past the range asked for the server is not answering what it was asked: stop there.
@@ -267,9 +247,6 @@ bool SegmentedDownload::Prepare() {
   }
   if (file_ == nullptr) return false;
   keptAtStart_ = done_.CoveredBytes();
-  std::string failure;
-  if (task_.wantSha256) sha256_ = std::make_unique<platform::Sha256>();
-  digestsBroken_ = !md5_.Begin(&failure) || (sha256_ && !sha256_->Begin(&failure));
   multi_ = curl_multi_init();
   return multi_ != nullptr;
 }
@@ -311,7 +288,7 @@ bool SegmentedDownload::StartPiece(size_t source, uint64_t start, uint64_t end) 
 
 void SegmentedDownload::Schedule(int64_t now) {
   // Until the first answer names the size, one connection asks from the end of the prefix.
-  const int wanted = total_ ? target_ : 1;
+  const int wanted = total_ ? pacer_.Target() : 1;
   while (Active() < wanted) {
     ByteRanges taken = done_;
     for (const Piece& piece : pieces_) taken.Add(piece.start, piece.end);
@@ -346,10 +323,9 @@ void SegmentedDownload::Finish(std::list<Piece>::iterator piece, CURLcode code, 
   if (!complete && (status == 429 || status == 503) && !piece->retryAfter.empty()) {
     const long long seconds = std::atoll(piece->retryAfter.c_str());
     source.notBeforeMs = now + std::clamp<int64_t>(seconds * 1000, 1000, kLongestRetryAfterMs);
-    target_ = std::max(1, Active() - 1);
-    settled_ = true;
+    pacer_.Busy(now, received_, Active(), source.notBeforeMs);
     platform::Diagnostic("download: %ld from %s, %d connections from now on\n", status,
-                         source.url.c_str(), target_);
+                         source.url.c_str(), pacer_.Target());
   } else if (piece->refused && !rangeAnswered_) {
     fallBack_ = true;  // the first answer of this run was no usable range
   } else if (!complete) {
@@ -367,62 +343,20 @@ void SegmentedDownload::Finish(std::list<Piece>::iterator piece, CURLcode code, 
   pieces_.erase(piece);
 }
 
-void SegmentedDownload::Pace(int64_t now) {
-  if (!total_ || settled_ || warmingUp_ || now - stepStartMs_ < kRateStepMs) return;
-  const double rate = static_cast<double>(received_ - stepStartBytes_) /
-                      static_cast<double>(now - stepStartMs_);
-  stepStartMs_ = now;
-  stepStartBytes_ = received_;
-  if (Active() < target_) return;  // the end of the file, or a source waiting: not a measure
-  // The count doubles while each connection added still brings its tenth; from a step that
-  // brought less, only the connections its growth pays for stay.
-  const int added = target_ - measuredTarget_;
-  const double growth = lastRate_ > 0 ? rate / lastRate_ - 1 : 0;
-  if (added == 0 || growth >= (kWorthwhileGrowth - 1) * added) {
-    lastRate_ = rate;
-    measuredTarget_ = target_;
-    if (target_ < kMaxConnections) {
-      target_ = std::min(kMaxConnections, target_ * 2);
-      warmingUp_ = true;
-    } else {
-      settled_ = true;
-    }
-  } else {
-    target_ = measuredTarget_ + std::clamp(static_cast<int>(growth / (kWorthwhileGrowth - 1)), 0,
-                                           added - 1);
-    settled_ = true;
-  }
-  if (settled_) platform::Diagnostic("download: %d connections\n", target_);
-}
-
 void SegmentedDownload::CatchUpDigests(uint64_t upTo) {
-  if (digestsBroken_ || hashedTo_ >= upTo) return;
-  upTo = std::min(upTo, hashedTo_ + kCatchUpBytes);
-  std::fflush(file_.get());
-  if (!platform::SeekFromStart(file_.get(), hashedTo_)) {
-    digestsBroken_ = true;
-    return;
-  }
-  std::vector<char> buffer(1u << 20);
-  std::string failure;
-  while (hashedTo_ < upTo) {
-    const size_t want = static_cast<size_t>(std::min<uint64_t>(buffer.size(), upTo - hashedTo_));
-    if (std::fread(buffer.data(), 1, want, file_.get()) != want ||
-        !md5_.Update(buffer.data(), want, &failure) ||
-        (sha256_ && !sha256_->Update(buffer.data(), want, &failure))) {
-      digestsBroken_ = true;
-      return;
-    }
-    hashedTo_ += want;
-  }
+  digests_.AddFromFile(file_.get(), std::min(upTo, digests_.Through() + kCatchUpBytes));
 }
 
 void SegmentedDownload::TellPrefix(bool force) {
-  if (!task_.prefixWritten) return;
+  // Until a server has answered with a range, the kept bytes may yet be written over from the
+  // first one (the one-connection road, for a server that ignores ranges): a reader told of them
+  // would be following bytes that go away.
+  if (!task_.prefixWritten || (!rangeAnswered_ && !force)) return;
   const uint64_t prefix = ContiguousEnd();
   if (prefix <= toldPrefix_ || (!force && prefix - toldPrefix_ < kTellPrefixEveryBytes)) return;
   // The reader opens the file on its own: the bytes must have left this stream's buffer. Written
   // back as it grows, the package is not left for the install's final sync to write.
+  if (!Flush()) return;
   platform::StartWriteBack(file_.get());
   toldPrefix_ = prefix;
   task_.prefixWritten(prefix);
@@ -463,23 +397,24 @@ bool SegmentedDownload::Run() {
     }
     CatchUpDigests(ContiguousEnd());
     TellPrefix(false);
-    Pace(now);
+    pacer_.Tick(now, received_, Active());
     Report(false, now);
     // Saved as soon as the size is known, before a second connection can write past the
     // prefix: a file with gaps never goes without its list.
     if (total_ && (!partsSaved_ || now - lastSaveMs_ >= kSavePartsEveryMs)) {
       partsSaved_ = true;
-      std::fflush(file_.get());
-      SavePackageParts(task_.localPath, PackageParts{*total_, WrittenNow()});
       lastSaveMs_ = now;
+      // A list naming bytes the system refused to write would pass them off as kept.
+      if (!Flush()) break;
+      SavePackageParts(task_.localPath, PackageParts{*total_, WrittenNow()});
     }
     // Without transfers (a Retry-After in force) this is the wait.
     curl_multi_poll(multi_, nullptr, 0, 100, nullptr);
   }
   if (fallBack_) return false;
-  std::fflush(file_.get());
+  finished = Flush() && finished;
   if (finished) {
-    while (!digestsBroken_ && hashedTo_ < *total_) CatchUpDigests(*total_);
+    while (!digests_.Lost() && digests_.Through() < *total_) CatchUpDigests(*total_);
     Report(true, now);
     TellPrefix(true);
   }
@@ -488,24 +423,20 @@ bool SegmentedDownload::Run() {
 }
 
 void SegmentedDownload::Conclude(bool success, CURLcode code, long status) {
-  const bool writeFailed = writeFailed_;
-  std::optional<DownloadDigests> digests;
-  if (success && !digestsBroken_) {
-    platform::Md5::Digest md5{};
-    platform::Sha256::Digest sha256{};
-    std::string failure;
-    if (md5_.Finish(&md5, &failure) && (!sha256_ || sha256_->Finish(&sha256, &failure))) {
-      digests = DownloadDigests{LowerHex(md5.data(), md5.size()),
-                                sha256_ ? LowerHex(sha256.data(), sha256.size()) : ""};
-    }
-  }
-  if (success) {
-    file_.reset();
+  const std::optional<DownloadDigests> digests =
+      success ? digests_.Finish() : std::optional<DownloadDigests>();
+  // The close writes what the stream still holds; a package that did not reach the disk is no
+  // success, and the list saved last still names what did.
+  if (success && !CloseFile(file_)) {
+    writeFailed_ = true;
+    success = false;
+  } else if (success) {
     platform::RemoveFile(PackagePartsPath(task_.localPath));
-  } else if (total_) {
+  } else if (total_ && !writeFailed_) {
     SavePackageParts(task_.localPath, PackageParts{*total_, done_});
   }
   file_.reset();
+  const bool writeFailed = writeFailed_;
   if (success) {
     platform::Diagnostic("download succ from %s to %s", task_.url.c_str(), task_.localPath.c_str());
     if (digests && task_.digests) task_.digests(*digests);

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <optional>
 #include <string>
 
+#include "install/file_digest.h"
 #include "net/http_util.h"
 #include "tests/support/https_test_server.h"
 #include "tests/support/plain_http_server.h"
@@ -17,6 +19,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing_support::HttpsTestServer;
+using testing_support::PrefixFollower;
 using testing_support::ReadFile;
 using testing_support::Reply;
 using testing_support::TransferEvent;
@@ -30,8 +33,16 @@ std::string Pattern(size_t size) {
   return bytes;
 }
 
+enum class Road { OneConnection, Package };
+
 class HttpDownload : public testing_support::InTempDir {
  protected:
+  static void Run(Road road, const DownloadTask& task) {
+    testing::internal::CaptureStdout();
+    road == Road::Package ? HttpUtil::DownloadPackage(task) : HttpUtil::DownloadFile(task);
+    testing::internal::GetCapturedStdout();
+  }
+
   // Runs the download with stdout captured; returns what it printed.
   std::string Download(uint64_t resumeOffset, const std::string& localPath,
                        const std::string& url, std::optional<uint64_t> maxBytes = std::nullopt) {
@@ -55,6 +66,84 @@ class HttpDownload : public testing_support::InTempDir {
   HttpsTestServer server;
   TransferRecorder recorder;
 };
+
+// The one-connection road hashes what it writes and tells a reader of each MiB on the disk: on
+// its own, and where the package road hands over to it.
+TEST_F(HttpDownload, OneConnectionDigestsDescribeTheFileAsItEnds) {
+  constexpr uint64_t kMiB = 1u << 20;
+  const std::string body = Pattern(3 * kMiB + 4321);
+  std::string damaged = body.substr(0, kMiB + 7);
+  damaged[500] ^= 0x5A;
+  struct Case {
+    const char* name;
+    Road road;
+    Reply reply;
+    std::string kept;
+    std::optional<uint64_t> maxBytes;
+    std::string finalFile;  // empty: the download fails and makes no digests
+  };
+  for (const Case& c :
+       {Case{"fresh", Road::OneConnection, Reply::Body(body), "", body.size(), body},
+        // The kept bytes are read, not taken on trust: the digests show the damage.
+        Case{"resumed over damaged bytes", Road::OneConnection, Reply::Body(body), damaged,
+             std::nullopt, damaged + body.substr(damaged.size())},
+        Case{"range ignored: started over", Road::Package, Reply::Body(body).IgnoringRange(),
+             std::string(kMiB + 99, 'Z'), body.size(), body},
+        Case{"found complete", Road::OneConnection, Reply::Body(body).IgnoringRange(), body,
+             body.size(), body},
+        Case{"over the stated size", Road::Package, Reply::Body(body + "tail").IgnoringRange(),
+             "", body.size(), ""}}) {
+    SCOPED_TRACE(c.name);
+    server.Serve("/pkg.zip", c.reply);
+    WriteFile("pkg.zip", c.kept);
+    TransferRecorder local;
+    PrefixFollower follower("pkg.zip");
+    std::optional<DownloadDigests> digests;
+    DownloadTask task;
+    task.resumeOffset = c.kept.size();
+    task.localPath = "pkg.zip";
+    task.callback = local.Callback();
+    task.url = server.Url("/pkg.zip");
+    task.maxBytes = c.maxBytes;
+    task.wantSha256 = true;
+    task.digests = [&](const DownloadDigests& made) { digests = made; };
+    task.prefixWritten = follower.Callback();
+    Run(c.road, task);
+    if (c.finalFile.empty()) {
+      EXPECT_EQ(local.Final().event, "fail");
+      EXPECT_FALSE(digests.has_value());
+      continue;
+    }
+    ASSERT_EQ(local.Final().event, "succ") << local.Final().message;
+    ASSERT_TRUE(ReadFile("pkg.zip") == c.finalFile);
+    ASSERT_TRUE(digests.has_value());
+    WriteFile("expected.bin", c.finalFile);
+    EXPECT_EQ(digests->md5, FileMd5("expected.bin"));
+    EXPECT_EQ(digests->sha256, FileSha256("expected.bin"));
+    follower.ExpectFollowed(c.finalFile.size());
+    if (c.kept.empty()) {
+      EXPECT_GE(follower.TimesTold(), 3u);
+    }
+  }
+}
+
+// A stream's last bytes reach the disk at its close; a package they never reached is no success.
+TEST_F(HttpDownload, PackageTheDiskRefusesFailsOnEitherRoad) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no device that is always full";
+  std::filesystem::create_symlink("/dev/full", "pkg.zip");
+  server.Serve("/pkg.zip", Pattern(100));
+  for (const Road road : {Road::OneConnection, Road::Package}) {
+    TransferRecorder local;
+    DownloadTask task;
+    task.localPath = "pkg.zip";
+    task.callback = local.Callback();
+    task.url = server.Url("/pkg.zip");
+    Run(road, task);
+    EXPECT_EQ(local.Final().event, "fail");
+    EXPECT_NE(local.Final().message.find("can not write local file pkg.zip"), std::string::npos)
+        << local.Final().message;
+  }
+}
 
 TEST_F(HttpDownload, FreshFileReceivesBodyWithProgressThenSucc) {
   const std::string body = Pattern(300000);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/files.h"
+
 namespace testing_support {
 
 TransferRecorder::TransferRecorder() : state_(std::make_shared<State>()) {}
@@ -55,6 +57,21 @@ bool TransferRecorder::WaitForFinal(std::chrono::milliseconds timeout) const {
     }
     return false;
   });
+}
+
+std::function<void(uint64_t)> PrefixFollower::Callback() {
+  return [this](uint64_t prefix) { told_.emplace_back(prefix, platform::FileSize(path_)); };
+}
+
+void PrefixFollower::ExpectFollowed(uint64_t fileBytes) const {
+  ASSERT_FALSE(told_.empty());
+  EXPECT_EQ(told_.back().first, fileBytes);
+  for (size_t i = 0; i < told_.size(); ++i) {
+    EXPECT_LE(told_[i].first, told_[i].second) << "told of bytes not on the disk";
+    if (i > 0) {
+      EXPECT_GE(told_[i].first, told_[i - 1].first) << "told of bytes that went away";
+    }
+  }
 }
 
 }  // namespace testing_support

@@ -3,10 +3,13 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "net/http_util.h"
@@ -43,6 +46,21 @@ class TransferRecorder {
     std::vector<TransferEvent> events;
   };
   std::shared_ptr<State> state_;
+};
+
+// What a download told a reader following its prefix, with the file's length at each moment.
+// For a download run on the test's thread.
+class PrefixFollower {
+ public:
+  explicit PrefixFollower(std::string path) : path_(std::move(path)) {}
+  std::function<void(uint64_t)> Callback();
+  // Each prefix was on the disk when told and none shrank; the last is the whole file.
+  void ExpectFollowed(uint64_t fileBytes) const;
+  size_t TimesTold() const { return told_.size(); }
+
+ private:
+  std::string path_;
+  std::vector<std::pair<uint64_t, uint64_t>> told_;  // prefix, the file's length then
 };
 
 }  // namespace testing_support
