@@ -92,8 +92,20 @@ bool InstallStaged(const StagedInstallTask& task) {
     if (!target.has_value()) continue;
     MakeParents(root, *target);
     // A file held by a game still letting go is waited for, as the extraction waits to write.
-    if (!RetryWhileHeld("move staged file", *target,
-                        [&] { return platform::utf8::MoveReplacing(source, *target); })) {
+    int attempts = 0;
+    if (!RetryWhileHeld("move staged file", *target, [&] {
+          ++attempts;
+          return platform::utf8::MoveReplacing(source, *target);
+        })) {
+      // Still held after the wait: the install stops there, as the extraction would, and the
+      // files after it stay as they were.
+      if (attempts > 1) {
+        const std::string message = "extract file fail: " + platform::Utf8ToNarrow(entry.name);
+        platform::Diagnostic("%s\n", message.c_str());
+        if (task.callback) task.callback("fail", message, done, total);
+        return false;
+      }
+      // Anything else (another volume, say) may still be written from the package.
       platform::Diagnostic("move staged file fail: %s, extracting it instead\n",
                            platform::Utf8ToNarrow(entry.name).c_str());
       plan->extracted[i] = true;

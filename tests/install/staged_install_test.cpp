@@ -160,6 +160,16 @@ TEST_P(StagedInstallTest, StagesThenMovesWhatTheDirectoryConfirms) {
   EXPECT_EQ(placed, files);
 }
 
+TEST_F(StagedInstallTest, FileHeldForGoodStopsTheInstallThereAndTheRestStays) {
+  const std::string bytes = Archive({{"a.exe", "new program"}, {"b.txt", "new text"}});
+  const std::vector<StagedEntry> staged = Download(bytes);
+  WriteFile("out/b.txt", "earlier text");
+  platform::testing::HoldFilesEndingIn("a.exe", -1);
+  EXPECT_FALSE(InstallStaged({"pkg/p.zip", "out", staged, recorder_.Callback()}));
+  EXPECT_EQ(recorder_.Events().back().event, "fail");
+  EXPECT_EQ(ReadFile("out/b.txt"), "earlier text");
+}
+
 TEST_F(StagedInstallTest, StopReturnsWhileTheStageWaitsForBytes) {
   const std::string bytes = Archive({{"t.txt", kText}, {"u.txt", kText}});
   fs::create_directories("pkg");
