@@ -25,9 +25,10 @@ using namespace testing_support;
 
 namespace {
 
-// The launcher's diagnostic for the first retry of the held file's opening, read from its run log
-// (written as it goes; its standard output may reach the pipe only at its end).
-constexpr const char* kRetryLine = "open unzip file: held by another program, retry 1 in 50 ms";
+// The launcher's diagnostic for the first retry on the held file (the extraction's opening or the
+// staged install's move), read from its run log (written as it goes; its standard output may
+// reach the pipe only at its end).
+constexpr const char* kRetryLine = "held by another program, retry 1 in 50 ms";
 
 // tests/win32/file_holder.cpp under Wine, in the launcher's working directory.
 class FileHolder {
