@@ -34,7 +34,8 @@ void MakeParents(const std::string& root, const std::string& path) {
 }
 
 struct Plan {
-  std::vector<size_t> moves;     // directory indexes of entries whose staged file is moved
+  // Directory indexes of the entries whose staged file is moved, with that file.
+  std::vector<std::pair<size_t, const StagedEntry*>> moves;
   std::vector<bool> extracted;   // by directory index: taken from the package
   size_t extractedCount = 0;
 };
@@ -57,7 +58,7 @@ std::optional<Plan> PlanMoves(const std::vector<ZipDirectoryEntry>& directory,
     if (IsFolderEntry(entry.name)) continue;  // made on the way, like every other folder
     const auto found = stagedByKey.find(key);
     if (found != stagedByKey.end() && SameEntry(*found->second, entry)) {
-      plan.moves.push_back(i);
+      plan.moves.emplace_back(i, found->second);
     } else {
       plan.extracted[i] = true;
       ++plan.extractedCount;
@@ -76,8 +77,6 @@ bool InstallStaged(const StagedInstallTask& task) {
   if (!directory.has_value()) return whole();
   std::optional<Plan> plan = PlanMoves(*directory, task.staged);
   if (!plan.has_value() || plan->moves.empty()) return whole();
-  std::unordered_map<std::string, const StagedEntry*> stagedByKey;
-  for (const StagedEntry& entry : task.staged) stagedByKey[FileSystemKey(entry.name)] = &entry;
 
   platform::Diagnostic("staged install: %zu files to move, %zu entries from the package\n",
                        plan->moves.size(), plan->extractedCount);
@@ -85,10 +84,10 @@ bool InstallStaged(const StagedInstallTask& task) {
   platform::utf8::MakeDirectory(root);
   const long long total = static_cast<long long>(directory->size());
   long long done = 0;
-  for (const size_t i : plan->moves) {
+  for (const auto& [i, staged] : plan->moves) {
     const ZipDirectoryEntry& entry = (*directory)[i];
     const std::optional<std::string> target = InstalledPathOf(task.destDir, entry.name);
-    const std::string& source = stagedByKey.at(FileSystemKey(entry.name))->stagedPath;
+    const std::string& source = staged->stagedPath;
     if (!target.has_value()) continue;
     MakeParents(root, *target);
     // A file held by a game still letting go is waited for, as the extraction waits to write.
