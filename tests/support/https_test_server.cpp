@@ -14,6 +14,14 @@ constexpr size_t kWriteSize = 64 * 1024;
 
 }  // namespace
 
+void CutRangesAt(const httplib::Request& request, size_t size) {
+  // The request object the library hands over is its own mutable one.
+  for (auto& [first, last] : const_cast<httplib::Request&>(request).ranges) {
+    const auto lastByte = static_cast<ssize_t>(size) - 1;
+    if (last > lastByte) last = lastByte;
+  }
+}
+
 Reply Reply::Body(std::string body) {
   Reply reply;
   reply.body = std::move(body);
@@ -216,12 +224,7 @@ void HttpsTestServer::AnswerWith(const Reply& reply, const httplib::Request& req
   if (!reply.honourRange || reply.status != 200) {
     const_cast<httplib::Request&>(request).ranges.clear();
   }
-  // A range past the end is cut at the last byte, as HTTP servers answer (the library would
-  // state a Content-Range beyond the body).
-  for (auto& [first, last] : const_cast<httplib::Request&>(request).ranges) {
-    const auto lastByte = static_cast<ssize_t>(reply.body.size()) - 1;
-    if (last > lastByte) last = lastByte;
-  }
+  CutRangesAt(request, reply.body.size());
   // Left unset, the status becomes 206 for a range and 200 otherwise.
   if (reply.status != 200 || request.ranges.empty()) response.status = reply.status;
 

@@ -64,6 +64,11 @@ struct RecordedRequest {
   int remotePort = 0;  // the client's end of the connection: equal ports, one connection
 };
 
+// The library slices a provided body by the request's ranges as asked, past its end too (it would
+// read beyond the body and state a Content-Range beyond it); this cuts them at the last byte, as
+// HTTP servers answer.
+void CutRangesAt(const httplib::Request& request, size_t size);
+
 class HttpsTestServer {
  public:
   // Serves a certificate for localhost issued by the CA, by default the one the launcher
@@ -84,7 +89,8 @@ class HttpsTestServer {
   void Serve(const std::string& path, Reply reply);
   // Successive requests get successive replies; the last one repeats.
   void Serve(const std::string& path, std::vector<Reply> replies);
-  // Anything else: the handler writes the response itself.
+  // Anything else: the handler writes the response itself (a handler that hands the library a
+  // content provider calls CutRangesAt first).
   using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
   void Handle(const std::string& path, Handler handler);
   // Paths not served answer 404.
