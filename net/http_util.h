@@ -85,8 +85,10 @@ class HttpUtil {
   static void Request(const std::string& url, const std::string& body,
                       const TransferCallback& callback, const std::string& method,
                       int connectTimeout, int timeoutMs = 0);
-  // The ranges one after the other over one connection. A connection cut within a range is
-  // asked again for the rest of it a few times before the fetch fails.
+  // The ranges one after the other over one connection; a large fetch (the entries of a
+  // differential update) in pieces over several, as many as still raise the rate, the sink
+  // still taking them in order. A connection cut within a range is asked again for the rest of
+  // it a few times before the fetch fails.
   static void FetchRanges(const RangeTask& task);
   // Copy the task into a new detached worker and return once it has taken it over.
   static void StartDownload(DownloadTask task);

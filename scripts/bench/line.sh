@@ -5,6 +5,7 @@
 # through tests/bench/download_bench) beside one curl connection and aria2c -x16 -s16 -k1M on
 # the same rig: throughput ratios, CPU seconds per GiB, the connection count it settled on, and
 # the check after the download (the digest made on the way against reading the file again).
+# In the capped rig also the differential road's fetch of ranges spread over the package.
 # Then KILLS kills at random moments of one download, each followed by a restart, and the
 # bytes the server sent in total.
 #   scripts/bench.sh line [SIZE_MIB] [KILLS] [RUNS]
@@ -132,6 +133,21 @@ measure() {  # $1: rig name
     printf '%s run %d: check now / before: %.6f (target <= 0.05)\n' "$rig" "$i" "$check_ratio"
   done
 }
+# The differential road's fetch in the capped rig: 80 entries of 256 KiB spread over the package
+# (about what 2 % of a 1 GiB package changed brings), against one curl connection asking for as
+# many bytes as one range.
+ranges_line=""
+measure_ranges() {
+  local count=80 each=262144 ours theirs fetched connections
+  timed "$bench" ranges "$url" "$bytes" "$count" "$each" >/dev/null
+  read -r _ ours fetched < <(grep '^ranges [0-9]' "$work/client.log")
+  connections=$(grep -o 'up to [0-9]* connections' "$work/client.log" | grep -o '[0-9]*' || echo 1)
+  theirs=$(timed curl -sf -o /dev/null -r "0-$((count * each - 1))" --cacert "$ca" "$url")
+  ranges_line=$(printf 'capped    differential fetch, %d ranges of %d KiB: %.2f s over up to %s connections = %.3f of the line; one curl connection %.2f s (%.2fx)' \
+    "$count" "$((each / 1024))" "$ours" "$connections" \
+    "$(echo "$fetched / $ours / 1048576 / $line_mib" | bc -l)" "${theirs% *}" \
+    "$(echo "${theirs% *} / $ours" | bc -l)")
+}
 median() { printf '%s\n' $1 | sort -g | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
 summary() {  # $1: rig name, $2: line rate in MiB/s for the ratio to the line
   local rig="$1" c a o
@@ -150,12 +166,14 @@ summary() {  # $1: rig name, $2: line rate in MiB/s for the ratio to the line
 line_mib=$(echo "$link_mbit * 1000000 / 8 / 1048576" | bc -l)
 start_nginx "$((cap_mbit * 1000000 / 8))"
 measure capped
+measure_ranges
 start_nginx 0
 measure uncapped
 echo "== link $link_mbit Mbit/s, $size_mib MiB package, $runs run(s) each"
 echo "capped: $cap_mbit Mbit/s per connection (nginx limit_rate); uncapped: no per-connection limit"
 summary capped "$line_mib"
 summary uncapped "$line_mib"
+echo "$ranges_line"
 
 # Kills at random moments of one download in the capped rig, each followed by a restart; the
 # last run goes to the end.

@@ -18,6 +18,7 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/strings.h"
 #include "install/file_digest.h"
@@ -120,6 +121,48 @@ int FetchPackage(const char* url, const char* path, uint64_t bytes) {
   return 0;
 }
 
+// COUNT ranges of RANGE_BYTES spread evenly over an object of OBJECT_BYTES, as a differential
+// update asks for its changed entries; the sink checks each piece follows the one before.
+int FetchSpreadRanges(const char* url, uint64_t objectBytes, uint64_t count, uint64_t rangeBytes) {
+  RangeTask task;
+  task.url = url;
+  task.objectBytes = objectBytes;
+  const uint64_t stride = objectBytes / count;
+  for (uint64_t k = 0; k < count && rangeBytes <= stride; ++k) {
+    task.ranges.emplace_back(k * stride, k * stride + rangeBytes);
+  }
+  uint64_t expected = task.ranges.empty() ? 0 : task.ranges.front().first;
+  size_t range = 0;
+  bool inOrder = true;
+  task.sink = [&](uint64_t offset, std::string_view bytes) {
+    if (offset != expected && !(range + 1 < task.ranges.size() &&
+                                offset == task.ranges[range + 1].first)) {
+      inOrder = false;
+    }
+    if (offset != expected) ++range;
+    expected = offset + bytes.size();
+    return true;
+  };
+  std::string outcome;
+  std::string message;
+  task.callback = [&](const std::string& event, const std::string& text, double, double) {
+    if (event != "trans") {
+      outcome = event;
+      message = text;
+    }
+  };
+  const auto start = std::chrono::steady_clock::now();
+  HttpUtil::FetchRanges(task);
+  const double seconds = SecondsSince(start);
+  if (outcome != "succ" || !inOrder) {
+    std::fprintf(stderr, "ranges failed: %s %s\n", outcome.c_str(), inOrder ? "" : "(out of order)");
+    return 1;
+  }
+  std::printf("\nranges %.3f %llu\n", seconds,
+              static_cast<unsigned long long>(task.ranges.size() * rangeBytes));
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -130,8 +173,13 @@ int main(int argc, char** argv) {
     return FetchPackage(argv[2], argv[3], std::strtoull(argv[4], nullptr, 10));
   }
   if (argc == 4 && std::strcmp(argv[1], "fetch") == 0) return Fetch(argv[2], argv[3]);
+  if (argc == 6 && std::strcmp(argv[1], "ranges") == 0) {
+    return FetchSpreadRanges(argv[2], std::strtoull(argv[3], nullptr, 10),
+                             std::strtoull(argv[4], nullptr, 10),
+                             std::strtoull(argv[5], nullptr, 10));
+  }
   std::fprintf(stderr,
                "usage: download_bench issue-cert CERT KEY [IPV4] | fetch URL FILE | package URL "
-               "FILE BYTES\n");
+               "FILE BYTES | ranges URL OBJECT_BYTES COUNT RANGE_BYTES\n");
   return 2;
 }

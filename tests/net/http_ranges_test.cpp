@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -45,6 +47,7 @@ class HttpRanges : public testing::Test {
     task.objectBytes = objectBytes;
     task.callback = recorder.Callback();
     task.sink = [this](uint64_t offset, std::string_view bytes) {
+      if (refuse) return false;
       if (!pieces.empty() && pieces.back().first + pieces.back().second.size() != offset &&
           !startsOfRanges.contains(offset)) {
         outOfOrder = true;
@@ -76,6 +79,7 @@ class HttpRanges : public testing::Test {
   std::vector<std::pair<uint64_t, std::string>> pieces;
   std::set<uint64_t> startsOfRanges;
   bool outOfOrder = false;
+  bool refuse = false;
 };
 
 TEST_F(HttpRanges, EachRangeArrivesAtItsOffsetOverOneConnection) {
@@ -197,5 +201,83 @@ TEST_F(HttpRanges, ASinkThatRefusesStopsTheFetch) {
   EXPECT_EQ(recorder.Final().event, "fail");
   EXPECT_EQ(server.RequestCount("/pkg.zip"), 1);
 }
+
+// Past a few MiB the ranges come in pieces over as many connections as pay; the sink still
+// takes every byte once and in order, whatever the server does.
+const std::string& Large() {
+  static const std::string bytes = Pattern(20u << 20);
+  return bytes;
+}
+
+// Serves Large(), cutting the first answer that reaches `at` there.
+void ServeCuttingOnceAt(HttpsTestServer& server, uint64_t at) {
+  auto cut = std::make_shared<std::atomic<bool>>(false);
+  server.Handle("/pkg.zip", [cut, at](const httplib::Request& request, httplib::Response& response) {
+    testing_support::CutRangesAt(request, Large().size());
+    response.set_content_provider(
+        Large().size(), "application/octet-stream",
+        [cut, at](size_t offset, size_t length, httplib::DataSink& sink) {
+          const bool cutHere = offset <= at && at < offset + length && !cut->exchange(true);
+          const size_t end = cutHere ? at : offset + length;
+          if (end > offset && !sink.write(Large().data() + offset, end - offset)) return false;
+          return !cutHere;
+        });
+  });
+}
+
+struct SideBySideCase {
+  std::string name;
+  std::function<void(HttpsTestServer&)> serve;
+  std::optional<uint64_t> objectBytes;
+  bool sinkRefuses;
+  std::string outcome;
+};
+
+class HttpRangesSideBySide : public HttpRanges, public testing::WithParamInterface<SideBySideCase> {};
+
+TEST_P(HttpRangesSideBySide, SinkGetsEveryByteOnceInOrderOrTheFetchEnds) {
+  const SideBySideCase& c = GetParam();
+  c.serve(server);
+  refuse = c.sinkRefuses;
+  const Ranges ranges{{100, 5u << 20}, {(6u << 20) + 3, (17u << 20) + 7}, {(20u << 20) - 10, 20u << 20}};
+  Fetch(ranges, c.objectBytes);
+
+  EXPECT_EQ(recorder.Final().event, c.outcome) << recorder.Final().message;
+  if (c.outcome != "succ") {
+    if (c.sinkRefuses) {
+      EXPECT_EQ(pieces.size(), 0u);
+    }
+    return;
+  }
+  EXPECT_FALSE(outOfOrder);
+  uint64_t total = 0;
+  for (const auto& [start, end] : ranges) {
+    EXPECT_TRUE(ReceivedIn(start, end) == Large().substr(start, end - start)) << start;
+    total += end - start;
+  }
+  EXPECT_GT(server.RequestCount("/pkg.zip"), 3);
+  const auto progress = recorder.Progress();
+  ASSERT_FALSE(progress.empty());
+  EXPECT_EQ(progress.back().first, static_cast<double>(total));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HttpRangesSideBySide,
+    testing::Values(
+        SideBySideCase{"Whole", [](HttpsTestServer& s) { s.Serve("/pkg.zip", Large()); },
+                       Large().size(), false, "succ"},
+        SideBySideCase{"CutMidPieceIsAskedForTheRest",
+                       [](HttpsTestServer& s) { ServeCuttingOnceAt(s, (9u << 20) + 12345); },
+                       Large().size(), false, "succ"},
+        SideBySideCase{"WholeObjectWith200",
+                       [](HttpsTestServer& s) { s.Serve("/pkg.zip", Reply::Body(Large()).IgnoringRange()); },
+                       Large().size(), false, "rangeIgnored"},
+        SideBySideCase{"AnotherObjectSize",
+                       [](HttpsTestServer& s) { s.Serve("/pkg.zip", Pattern(21u << 20)); },
+                       Large().size(), false, "rangeIgnored"},
+        SideBySideCase{"NotFound", [](HttpsTestServer&) {}, Large().size(), false, "fail"},
+        SideBySideCase{"SinkRefuses", [](HttpsTestServer& s) { s.Serve("/pkg.zip", Large()); },
+                       Large().size(), true, "fail"}),
+    [](const testing::TestParamInfo<SideBySideCase>& info) { return info.param.name; });
 
 }  // namespace
