@@ -1,4 +1,5 @@
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "net/curl_transfer.h"
@@ -49,39 +50,13 @@ void HttpUtil::FetchRanges(const RangeTask& task) {
       const std::string range = RangeHeaderValue(state.next, state.end);
       curl_easy_setopt(curl, CURLOPT_RANGE, range.c_str());
       const CURLcode code = curl_easy_perform(curl);
-      if (state.ignored || (code == CURLE_OK && !state.checked && state.status == 200)) {
-        platform::Diagnostic("range %s of %s not honoured (status %ld, Content-Range \"%s\")\n",
-                             range.c_str(), task.url.c_str(), state.status,
-                             state.contentRange.c_str());
+      const std::optional<RangeFetchEnd> ended =
+          JudgeRangeAnswer(state, code, before, attemptsLeft, start, end);
+      if (ended) {
         handle.reset();
-        task.callback("rangeIgnored", "", static_cast<double>(state.status), 0);
+        task.callback(ended->event, ended->message, ended->first, ended->second);
         return;
       }
-      if (state.refused || (code == CURLE_OK && !state.checked)) {
-        const std::string message =
-            state.refused ? state.refusal
-                          : FormatMessage("range answered with status %ld and no bytes", state.status);
-        platform::Diagnostic("%s\n", message.c_str());
-        handle.reset();
-        task.callback("fail", message, 0, static_cast<double>(state.status));
-        return;
-      }
-      if (state.next == state.end) break;
-      // Cut short (or a transport failure before any byte): ask for what is missing.
-      if (state.next == before && --attemptsLeft <= 0) {
-        const std::string message =
-            FormatMessage("curl perform fail, curl_code %d (%s), ret_code %d",
-                          static_cast<int>(code), curl_easy_strerror(code),
-                          static_cast<int>(state.status));
-        platform::Diagnostic("%s\n", message.c_str());
-        handle.reset();
-        task.callback("fail", message, static_cast<double>(code), static_cast<double>(state.status));
-        return;
-      }
-      platform::Diagnostic("range of %s cut at %llu of [%llu, %llu), asking for the rest\n",
-                           task.url.c_str(), static_cast<unsigned long long>(state.next),
-                           static_cast<unsigned long long>(start),
-                           static_cast<unsigned long long>(end));
     }
   }
   handle.reset();

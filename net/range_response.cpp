@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "net/curl_transfer.h"
+#include "platform/diagnostics.h"
 
 namespace net_detail {
 
@@ -123,6 +124,39 @@ size_t ReceiveRange(char* data, size_t size, size_t count, void* userdata) {
   state.task->callback("trans", "", static_cast<double>(state.done),
                        static_cast<double>(state.total));
   return count;
+}
+
+std::optional<RangeFetchEnd> JudgeRangeAnswer(const RangeState& state, CURLcode code,
+                                              uint64_t before, int& attemptsLeft, uint64_t start,
+                                              uint64_t end) {
+  const std::string& url = state.task->url;
+  if (state.ignored || (code == CURLE_OK && !state.checked && state.status == 200)) {
+    platform::Diagnostic("range %s of %s not honoured (status %ld, Content-Range \"%s\")\n",
+                         RangeHeaderValue(before, state.end).c_str(), url.c_str(), state.status,
+                         state.contentRange.c_str());
+    return RangeFetchEnd{"rangeIgnored", "", static_cast<double>(state.status), 0};
+  }
+  if (state.refused || (code == CURLE_OK && !state.checked)) {
+    const std::string message =
+        state.refused ? state.refusal
+                      : FormatMessage("range answered with status %ld and no bytes", state.status);
+    platform::Diagnostic("%s\n", message.c_str());
+    return RangeFetchEnd{"fail", message, 0, static_cast<double>(state.status)};
+  }
+  if (state.next == state.end) return std::nullopt;
+  // Cut short (or a transport failure before any byte): what is missing is asked for again.
+  if (state.next == before && --attemptsLeft <= 0) {
+    const std::string message = FormatMessage("curl perform fail, curl_code %d (%s), ret_code %d",
+                                              static_cast<int>(code), curl_easy_strerror(code),
+                                              static_cast<int>(state.status));
+    platform::Diagnostic("%s\n", message.c_str());
+    return RangeFetchEnd{"fail", message, static_cast<double>(code),
+                         static_cast<double>(state.status)};
+  }
+  platform::Diagnostic("range of %s cut at %llu of [%llu, %llu), asking for the rest\n",
+                       url.c_str(), static_cast<unsigned long long>(state.next),
+                       static_cast<unsigned long long>(start), static_cast<unsigned long long>(end));
+  return std::nullopt;
 }
 
 std::string RangeHeaderValue(uint64_t start, uint64_t end) {

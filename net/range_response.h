@@ -5,8 +5,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "net/curl_transfer.h"
 #include "net/http_util.h"
 
 namespace net_detail {
@@ -40,6 +42,21 @@ size_t KeepHeader(char* data, size_t size, size_t count, void* state);
 // CURLOPT_WRITEFUNCTION with a RangeState: the first bytes decide whether the response is the
 // range asked for; then the bytes go to the task's sink and its callback hears "trans".
 size_t ReceiveRange(char* data, size_t size, size_t count, void* state);
+
+// How a whole fetch ends: the task's final event.
+struct RangeFetchEnd {
+  std::string event;  // "rangeIgnored" or "fail"
+  std::string message;
+  double first = 0;
+  double second = 0;
+};
+// One request's answer judged, its diagnostics written: nothing while the fetch goes on (the
+// range complete, or cut and to be asked again from state.next: an answer that brought no
+// bytes takes one of attemptsLeft), else how the fetch ends. `before` is where the request
+// began, [start, end) what the cut's diagnostic names.
+std::optional<RangeFetchEnd> JudgeRangeAnswer(const RangeState& state, CURLcode code,
+                                              uint64_t before, int& attemptsLeft, uint64_t start,
+                                              uint64_t end);
 
 // CURLOPT_RANGE's "first-last" for [start, end).
 std::string RangeHeaderValue(uint64_t start, uint64_t end);

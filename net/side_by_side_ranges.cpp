@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -181,40 +182,13 @@ class SideBySide {
     Piece& piece = *lane.piece;
     lane.piece = nullptr;
     piece.busy = false;
-    const RangeState& state = lane.state;
-    if (state.ignored || (code == CURLE_OK && !state.checked && state.status == 200)) {
-      platform::Diagnostic("range %s of %s not honoured (status %ld, Content-Range \"%s\")\n",
-                           RangeHeaderValue(lane.before, piece.end).c_str(), task_.url.c_str(),
-                           state.status, state.contentRange.c_str());
-      End("rangeIgnored", "", static_cast<double>(state.status), 0);
+    const std::optional<RangeFetchEnd> ended = JudgeRangeAnswer(
+        lane.state, code, lane.before, piece.attemptsLeft, piece.start, piece.end);
+    if (ended) {
+      End(ended->event, ended->message, ended->first, ended->second);
       return false;
     }
-    if (state.refused || (code == CURLE_OK && !state.checked)) {
-      const std::string message =
-          state.refused ? state.refusal
-                        : FormatMessage("range answered with status %ld and no bytes", state.status);
-      platform::Diagnostic("%s\n", message.c_str());
-      End("fail", message, 0, static_cast<double>(state.status));
-      return false;
-    }
-    if (state.next == state.end) {
-      piece.done = true;
-      return true;
-    }
-    // Cut short (or a transport failure before any byte): the rest is asked for again, on
-    // whichever connection is free first.
-    if (state.next == lane.before && --piece.attemptsLeft <= 0) {
-      const std::string message = FormatMessage("curl perform fail, curl_code %d (%s), ret_code %d",
-                                                static_cast<int>(code), curl_easy_strerror(code),
-                                                static_cast<int>(state.status));
-      platform::Diagnostic("%s\n", message.c_str());
-      End("fail", message, static_cast<double>(code), static_cast<double>(state.status));
-      return false;
-    }
-    platform::Diagnostic("range of %s cut at %llu of [%llu, %llu), asking for the rest\n",
-                         task_.url.c_str(), static_cast<unsigned long long>(state.next),
-                         static_cast<unsigned long long>(piece.start),
-                         static_cast<unsigned long long>(piece.end));
+    piece.done = lane.state.next == lane.state.end;
     return true;
   }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <optional>
@@ -188,8 +189,11 @@ TEST_F(SegmentedDownload, MirrorFailingMidDownloadHandsItsRangesToTheOthers) {
 
     if (c.succeeds) {
       ExpectWholePackage();
-      ASSERT_FALSE(Asked(mirror).empty());
-      EXPECT_EQ(Asked(mirror).front().first, 5 * kMiB);
+      // The rest of the piece the server dropped (the mirror may have had pieces of its own
+      // before it).
+      const Ranges asked = Asked(mirror);
+      EXPECT_TRUE(std::any_of(asked.begin(), asked.end(),
+                              [](const auto& range) { return range.first == 5 * kMiB; }));
     } else {
       EXPECT_EQ(recorder.Final().event, "fail");
       EXPECT_EQ(KeptPackageBytes("pkg.zip", body.size()), 15 * kMiB);
