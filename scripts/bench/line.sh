@@ -194,7 +194,7 @@ done
   { echo "the run after the kills failed" >&2; tail -5 "$work/client.log" >&2; exit 1; }
 kill_md5=$(md5sum "$work/client/out.bin" | cut -d' ' -f1)
 sleep 0.5
-sent=$(awk '{s += $1} END {print s}' "$work/logs/access.log")
+sent=$(awk '{s += $1} END {printf "%.0f\n", s}' "$work/logs/access.log")
 # Each kill loses what the parts file had not named yet: the pieces in flight (at most 8
 # connections of 8 MiB) less what the last save caught of them.
 printf 'kills: %d, then a run to the end: MD5 %s (%s); bytes sent %.3f x the package, %.1f MiB lost per kill (pieces in flight: at most 64 MiB)\n' \
