@@ -97,7 +97,10 @@ run_launcher() {
   local rc=0
   wait "$pid" || rc=$?
   echo "launcher exit code: $rc (log: $work/$label.log)"
-  [ "$rc" -eq 0 ] || fail "$label: the launcher ended with $rc"
+  if [ "$rc" -ne 0 ]; then
+    tail -20 "$work/$label.log" "$work/player/tidewake.log" 2>/dev/null || true
+    fail "$label: the launcher ended with $rc"
+  fi
   # The game runs on after the launcher ended: wait for what it writes. (The stage keeps one
   # wineserver up for all its programs, so waiting for the server would last its whole time-out.)
   for _ in $(seq 300); do
@@ -119,6 +122,11 @@ expect_received() {
     fail "the game's arguments differ from the launcher's"
 }
 
+# The suites before this one leave the prefix's server stopped or still ending, and a copy of
+# theirs could hold the launcher's named mutex: a server of this run's own, proven to start
+# programs.
+stop_wineserver
+wine_starts_programs || fail "Wine does not start programs"
 run_launcher first-run "$work/first-run-shots"
 expect_received
 for f in runa3D.exe data/readme.txt data/levels/level1.dat; do

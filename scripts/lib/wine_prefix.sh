@@ -80,8 +80,12 @@ enter_wine_locale() {
     echo "== making the Wine prefix $WINEPREFIX under $locale"
     make_wine_prefix || return 1
   fi
-  # A server that already runs for this prefix is kept. One that is still ending (killed by an
-  # earlier run a moment ago) refuses the first program: the second try gets a new one.
+  wine_starts_programs
+}
+
+# A server that already runs for this prefix is kept. One that is still ending (killed by an
+# earlier run a moment ago) refuses the first program: the second try gets a new one.
+wine_starts_programs() {
   local try
   for try in 1 2; do
     timeout -k 10 60 wineserver -p </dev/null >/dev/null 2>&1 || true
