@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <list>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
