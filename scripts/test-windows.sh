@@ -8,6 +8,11 @@
 #
 # Fails when a Windows test fails. What the machine lacks (packages, the Wine prefix, the cross-
 # built libraries) is made here, each step bounded by a time-out and kept for the next run.
+#
+#   scripts/test-windows.sh [--build | --run]
+# --build stops once everything the stage runs is built (no Wine, no display: scripts/test.sh
+# runs it in the background while the sanitizer suites leave a core idle); --run then runs what
+# it built; neither does both.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -17,20 +22,37 @@ source scripts/lib/xvfb.sh
 stage_start=$(date +%s)
 step() { echo "== windows: $* ($(( $(date +%s) - stage_start )) s)"; }
 
-step "packages"
-scripts/deps.sh g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev wine wine64 \
-  fonts-wqy-zenhei locales dpkg-dev xvfb xdotool imagemagick autoconf automake libtool make
+mode=all
+case "${1:-}" in
+  --build) mode=build ;;
+  --run) mode=run ;;
+  "") ;;
+  *) echo "usage: $0 [--build | --run]" >&2; exit 2 ;;
+esac
 
-step "libcurl, libsodium and minizip for Windows"
-scripts/build-windows-deps.sh
+build_stage() {
+  step "packages"
+  scripts/deps.sh g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev wine wine64 \
+    fonts-wqy-zenhei locales dpkg-dev xvfb xdotool imagemagick autoconf automake libtool make
 
-step "configure and build"
-cmake --preset mingw >/dev/null
-cmake --build --preset mingw
-# The road suite runs on Linux and drives the Windows exe: its Linux build (the default preset's,
-# which the optimised stage of scripts/test.sh reuses).
-cmake --preset default >/dev/null
-cmake --build --preset default --target tidewake_app_tests
+  step "libcurl, libsodium and minizip for Windows"
+  scripts/build-windows-deps.sh
+
+  step "configure and build"
+  cmake --preset mingw >/dev/null
+  cmake --build --preset mingw
+  # The road suite runs on Linux and drives the Windows exe: its Linux build (the default
+  # preset's, which the optimised stage of scripts/test.sh reuses).
+  cmake --preset default >/dev/null
+  cmake --build --preset default --target tidewake_app_tests
+  step "the launcher of the road under Wine"
+  scripts/windows-road.sh --build
+}
+if [ "$mode" != run ]; then build_stage; fi
+if [ "$mode" = build ]; then
+  step "built"
+  exit 0
+fi
 
 # --- Wine: prefixes of our own under build/, each made once under the locale it stands for -----
 cleanup() {

@@ -12,6 +12,8 @@
 # (build/wine-prefix), LOCPATH (compiled locales, build/locale), DISPLAY (an X server to use;
 # else a private Xvfb), WINDOWS_ROAD_PORT (48481).
 # Needs the packages of scripts/test-windows.sh and the libraries of scripts/build-windows-deps.sh.
+# With --build it only builds the launcher and the sample game (no Wine, no display), so that a
+# later run finds them built.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
@@ -20,6 +22,8 @@ source scripts/lib/locale.sh
 source scripts/lib/wine_prefix.sh
 source scripts/lib/xvfb.sh
 port="${WINDOWS_ROAD_PORT:-48481}"
+build_only=0
+[ "${1:-}" = --build ] && build_only=1
 work="$root/build/windows-road"
 build="$root/build/mingw-road"
 # Kept between runs: a new key would rebuild the launcher each time.
@@ -37,7 +41,13 @@ use_private_locale "${LOCPATH:-$root/build/locale}" zh_CN.UTF-8 || fail "no zh_C
 echo "== windows road: building the launcher against https://localhost:$port/PCDownload/sq1/"
 rm -rf "$work"
 mkdir -p "$work/player" "$work/www/PCDownload/sq1"
-scripts/make_test_pki.sh "$work/pki" >/dev/null
+# The CA is kept with the key, renewed a day before it expires: its bytes are compiled in, and a
+# new one would rebuild the launcher that --build made.
+if ! openssl x509 -checkend 86400 -noout -in "$keys/pki/ca.pem" >/dev/null 2>&1; then
+  rm -rf "$keys/pki"
+fi
+scripts/make_test_pki.sh "$keys/pki" >/dev/null
+cp -r "$keys/pki" "$work/pki"
 scripts/build-windows-deps.sh >/dev/null
 if [ ! -s "$keys/release.pub" ] || [ ! -s "$keys/release.key" ]; then
   mkdir -p "$keys"
@@ -45,9 +55,10 @@ if [ ! -s "$keys/release.pub" ] || [ ! -s "$keys/release.key" ]; then
   minisign -G -W -p "$keys/release.pub" -s "$keys/release.key" </dev/null >/dev/null ||
     fail "no signing key"
 fi
-build_loopback_launcher "$build" "$port" "$work/pki/ca.pem" \
+build_loopback_launcher "$build" "$port" "$keys/pki/ca.pem" \
   --toolchain cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DLAUNCHER_PUBLIC_KEY="$keys/release.pub"
+[ "$build_only" = 1 ] && exit 0
 
 echo "== windows road: publishing the sample game"
 python3 demo/make_package.py "$build/demo/runa3D.exe" "$work/www/PCDownload/sq1" 1.0.0 8
