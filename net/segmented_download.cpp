@@ -20,7 +20,7 @@
 #include "net/curl_transfer.h"
 #include "net/http_util.h"
 #include "net/package_parts.h"
-#include "net/following_digests.h"
+#include "net/running_digests.h"
 #include "platform/diagnostics.h"
 #include "platform/disk.h"
 #include "platform/file_seek.h"
@@ -49,9 +49,10 @@ constexpr int kMaxConnections = 8;
 // file written and renamed ten times a second.
 constexpr int64_t kSavePartsEveryMs = 100;
 constexpr int64_t kReportEveryMs = 50;
+// Digest catch-up from the disk per turn of the loop, so transfers are served in between.
+constexpr uint64_t kCatchUpBytes = 4u << 20;
 constexpr int64_t kLongestRetryAfterMs = 60000;
-// A reader following the prefix (the digests, the install's stage) is told in steps of this
-// much, each costing a flush.
+// A reader following the prefix is told in steps of this much, each costing a flush.
 constexpr uint64_t kTellPrefixEveryBytes = 1u << 20;
 
 struct Source {
@@ -108,7 +109,7 @@ std::string HeaderValue(const char* data, size_t size, const char* lowerName) {
 class SegmentedDownload {
  public:
   explicit SegmentedDownload(const DownloadTask& task)
-      : task_(task), pacer_(kMaxConnections) {
+      : task_(task), digests_(task.wantSha256), pacer_(kMaxConnections) {
     sources_.push_back(Source{task.url});
     for (const std::string& mirror : task.mirrorUrls) {
       if (mirror != task.url) sources_.push_back(Source{mirror});
@@ -134,7 +135,7 @@ class SegmentedDownload {
   void Finish(std::list<Piece>::iterator piece, CURLcode code, int64_t now);
   uint64_t ContiguousEnd() const;
   ByteRanges WrittenNow() const;
-  void TellDigests(bool force);
+  void CatchUpDigests(uint64_t upTo);
   void TellPrefix(bool force);
   void Report(bool force, int64_t now);
   void Conclude(bool success, CURLcode code, long status);
@@ -159,8 +160,7 @@ class SegmentedDownload {
   bool partsSaved_ = false;
   bool writeFailed_ = false;
 
-  std::optional<FollowingDigests> digests_;  // from the file's opening
-  uint64_t digestsTold_ = 0;
+  RunningDigests digests_;
   uint64_t toldPrefix_ = 0;
 
   ConnectionPacer pacer_;
@@ -223,6 +223,7 @@ size_t SegmentedDownload::Write(Piece& piece, const char* data, size_t size) {
     writeFailed_ = true;
     return 0;
   }
+  if (piece.position == digests_.Through()) digests_.Add(data, wanted);
   piece.position += wanted;
   received_ += wanted;
   // Past the range asked for the server is not answering what it was asked: stop there.
@@ -249,8 +250,6 @@ bool SegmentedDownload::Prepare() {
     }
   }
   if (file_ == nullptr) return false;
-  // A kept prefix is hashed from the disk while the transfers go on.
-  digests_.emplace(task_.localPath, task_.wantSha256);
   keptAtStart_ = done_.CoveredBytes();
   multi_ = curl_multi_init();
   return multi_ != nullptr;
@@ -357,13 +356,8 @@ void SegmentedDownload::Finish(std::list<Piece>::iterator piece, CURLcode code, 
   pieces_.erase(piece);
 }
 
-void SegmentedDownload::TellDigests(bool force) {
-  const uint64_t prefix = ContiguousEnd();
-  if (prefix <= digestsTold_ || (!force && prefix - digestsTold_ < kTellPrefixEveryBytes)) return;
-  // The digests read the file on their own: the bytes must have left this stream's buffer.
-  if (!Flush()) return;
-  digestsTold_ = prefix;
-  digests_->Grown(prefix);
+void SegmentedDownload::CatchUpDigests(uint64_t upTo) {
+  digests_.AddFromFile(file_.get(), std::min(upTo, digests_.Through() + kCatchUpBytes));
 }
 
 void SegmentedDownload::TellPrefix(bool force) {
@@ -417,7 +411,7 @@ bool SegmentedDownload::Run() {
       Finish(piece, message->data.result, now);
       ++ended;
     }
-    TellDigests(false);
+    CatchUpDigests(ContiguousEnd());
     TellPrefix(false);
     pacer_.Tick(now, received_, Active());
     Report(false, now);
@@ -438,7 +432,7 @@ bool SegmentedDownload::Run() {
   if (fallBack_) return false;
   finished = Flush() && finished;
   if (finished) {
-    TellDigests(true);
+    while (!digests_.Lost() && digests_.Through() < *total_) CatchUpDigests(*total_);
     Report(true, now);
     TellPrefix(true);
   }
@@ -448,7 +442,7 @@ bool SegmentedDownload::Run() {
 
 void SegmentedDownload::Conclude(bool success, CURLcode code, long status) {
   const std::optional<DownloadDigests> digests =
-      success && digestsTold_ == *total_ ? digests_->Finish(*total_) : std::nullopt;
+      success ? digests_.Finish() : std::optional<DownloadDigests>();
   // The close writes what the stream still holds; a package that did not reach the disk is no
   // success, and the list saved last still names what did.
   if (success && !CloseFile(file_)) {
