@@ -38,7 +38,11 @@ start_windows_build() {
   if [ "$windows" != 1 ] || [ -n "$windows_build_pid" ]; then return 0; fi
   echo "== windows: building in the background (log: $windows_build_log)"
   mkdir -p build
-  setsid -w nice -n 19 scripts/test-windows.sh --build >"$windows_build_log" 2>&1 &
+  # A session of its own, so that an early exit can end the whole build. The scheduler weighs
+  # sessions against each other before their processes' nice values: the session's own weight is
+  # lowered too, or the build would take a full core from the suites.
+  setsid -w sh -c 'echo 19 2>/dev/null >/proc/self/autogroup; exec nice -n 19 "$@"' sh \
+    scripts/test-windows.sh --build >"$windows_build_log" 2>&1 &
   windows_build_pid=$!
 }
 run_windows() {
