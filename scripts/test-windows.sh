@@ -33,12 +33,7 @@ esac
 build_stage() {
   step "packages"
   scripts/deps.sh g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev wine wine64 \
-    fonts-wqy-zenhei locales dpkg-dev xvfb xdotool imagemagick autoconf automake libtool make \
-    ccache
-  # The road's launcher differs from the MinGW tree's in its base URL, CA and key alone: through
-  # a compiler cache its other objects are the tree's (paths taken relative to the checkout).
-  export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
-  export CCACHE_BASEDIR="$root" CCACHE_DIR="${CCACHE_DIR:-$root/build/ccache}"
+    fonts-wqy-zenhei locales dpkg-dev xvfb xdotool imagemagick autoconf automake libtool make
 
   step "libcurl, libsodium and minizip for Windows"
   scripts/build-windows-deps.sh

@@ -56,7 +56,7 @@ if [ ! -s "$keys/release.pub" ] || [ ! -s "$keys/release.key" ]; then
     fail "no signing key"
 fi
 build_loopback_launcher "$build" "$port" "$keys/pki/ca.pem" \
-  --toolchain cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
+  --toolchain cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DLAUNCHER_PUBLIC_KEY="$keys/release.pub"
 [ "$build_only" = 1 ] && exit 0
 
