@@ -3,8 +3,8 @@
 # run, builds the launcher and every test, and runs the suites: under AddressSanitizer + UBSan,
 # under ThreadSanitizer, then the Windows build under Wine (scripts/test-windows.sh, its builds
 # made in the background meanwhile; TIDEWAKE_WINDOWS=0 leaves it out), and last in the optimised
-# build, whose summary ends the output. Each fault class is looked for once where it shows best, which keeps the run within its
-# budget: every suite under ASan + UBSan, the road suites (each case starts the launcher) there
+# build, whose summary ends the output. Each fault class is looked for once where it shows best,
+# which keeps the run within its budget: every suite under ASan + UBSan, the road suites (each case starts the launcher) there
 # only; ThreadSanitizer over the suites that start threads, with the road cases that reach every
 # thread of the launcher; the optimised build ("optimised": the default preset's tree) builds the
 # launcher, the road suite the Windows stage drives and the publisher's suite, and runs the two
@@ -27,7 +27,7 @@ windows=${TIDEWAKE_WINDOWS:-1}
 
 # The Windows stage's builds (cross-built libraries, the exe and its suites, the optimised road
 # suite) run beside the sanitizer suites, whose road cases leave about half of the machine idle
-# while they wait on launchers. Niced, so that a suite never waits for a compiler.
+# while they wait on launchers. Niced, so that the suites keep nearly all of the machine.
 windows_build_pid=""
 windows_build_log=build/windows-build.log
 stop_windows_build() {
