@@ -1,17 +1,17 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks the layer order of the includes, gives each fuzz target a short
 # run, builds the launcher and every test, and runs the suites: under AddressSanitizer + UBSan,
-# under ThreadSanitizer, then the Windows build under Wine (scripts/test-windows.sh, its builds
-# made in the background meanwhile; TIDEWAKE_WINDOWS=0 leaves it out), and last in the optimised
-# build, whose summary ends the output. Each fault class is looked for once where it shows best,
-# which keeps the run within its budget: every suite under ASan + UBSan, the road suites (each case starts the launcher) there
-# only; ThreadSanitizer over the suites that start threads, with the road cases that reach every
-# thread of the launcher; the optimised build ("optimised": the default preset's tree) builds the
-# launcher, the road suite the Windows stage drives and the publisher's suite, and runs the two
-# slow publisher cases that only it runs (the presets' filters and targets). Line tables (-g1)
-# instead of full debug information: stack traces keep their files and lines, and the builds
-# take a quarter less. TIDEWAKE_PRESETS="default" builds and runs every suite but the road ones
-# in the optimised build.
+# under ThreadSanitizer, then the Windows build under Wine (scripts/test-windows.sh, its builds made
+# in the background meanwhile; TIDEWAKE_WINDOWS=0 leaves it out), and last in the optimised build,
+# whose summary ends the output. Each fault class is looked for once where it shows best, which
+# keeps the run within its budget: every suite under ASan + UBSan, the road suites (each case starts
+# the launcher) there only; ThreadSanitizer over the suites that start threads, with the road cases
+# that reach every thread of the launcher; the optimised build ("optimised": the default preset's
+# tree) builds the launcher, the road suite the Windows stage drives and the publisher's suite, and
+# runs the two slow publisher cases that only it runs (the presets' filters and targets). Line
+# tables (-g1) instead of full debug information: stack traces keep their files and lines, and the
+# builds take a quarter less. TIDEWAKE_PRESETS="default" builds and runs every suite but the road
+# ones in the optimised build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
