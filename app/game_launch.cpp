@@ -1,9 +1,12 @@
 #include "app/game_launch.h"
 
+#include <cstdint>
 #include <exception>
+#include <utility>
 
 #include "app/launcher_app.h"
 #include "core/layout.h"
+#include "fs/now_ms.h"
 #include "fs/path_join.h"
 #include "install/game_processes.h"
 #include "net/worker.h"
@@ -11,7 +14,7 @@
 #include "platform/message_box.h"
 #include "platform/process_exit.h"
 
-void LauncherApp::LaunchGame(bool afterUpdate) {
+void LauncherApp::LaunchGame(bool afterUpdate, std::function<void()> whileGameStarts) {
   ShowLaunching();
   SetPhase("launch");
   Check::SaveLastFileInfo();
@@ -25,7 +28,7 @@ void LauncherApp::LaunchGame(bool afterUpdate) {
     running = true;
     return LoopState::Stop;
   });
-  const LaunchRequest request{this, path};
+  const LaunchRequest request{this, path, std::move(whileGameStarts)};
   if (!running || afterUpdate) {
     StartGameProcess(request);
   } else {
@@ -34,6 +37,11 @@ void LauncherApp::LaunchGame(bool afterUpdate) {
 }
 
 void StartGameProcess(const LaunchRequest& request) {
+  bool followedUp = false;
+  const auto followUp = [&] {
+    if (std::exchange(followedUp, true) || !request.whileGameStarts) return;
+    request.whileGameStarts();
+  };
   try {
     KillGameProcesses(gameExeName);
     const std::string arguments = JoinCommandLineArgs();
@@ -41,8 +49,14 @@ void StartGameProcess(const LaunchRequest& request) {
       // The next run's check then finds the installation incomplete and repairs it.
       if (platform::PathExists(request.path)) platform::RemoveFile(request.path);
     }
-    RunDelayed(700, [] { platform::QuickExit(0); });
+    // The launcher stays as long after the start as ever; what is done meanwhile may keep it
+    // longer, never cut short.
+    const int64_t started = NowMs();
+    followUp();
+    const int64_t left = 700 - (NowMs() - started);
+    RunDelayed(left > 0 ? static_cast<int>(left) : 0, [] { platform::QuickExit(0); });
   } catch (const std::exception& e) {
+    followUp();
     if (platform::PathExists(request.path)) platform::RemoveFile(request.path);
     const std::string message = "启动游戏失败," + std::string(e.what());
     request.app->ShowCloseButton();

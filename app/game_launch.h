@@ -1,6 +1,7 @@
 #pragma once
 // Stopping running copies of the game and starting it from the install directory.
 
+#include <functional>
 #include <string>
 
 class LauncherApp;
@@ -8,6 +9,8 @@ class LauncherApp;
 struct LaunchRequest {
   LauncherApp* app = nullptr;
   std::string path;  // the game executable, for the existence test and deletion
+  // Done once the game has been started (or failed to), before this process exits.
+  std::function<void()> whileGameStarts;
 };
 
 void StartGameProcess(const LaunchRequest& request);

@@ -63,7 +63,8 @@ class LauncherApp : public SplashScreen {
   int ShowRetryDialog(std::string message, const std::string& caption);
   // The box for a download record that could not be written; OK lets the run go on.
   void ShowRecordWriteError();
-  void LaunchGame(bool afterUpdate);
+  // whileGameStarts: done after the game is started, before this process exits.
+  void LaunchGame(bool afterUpdate, std::function<void()> whileGameStarts = {});
 
   // Per frame, on the user-interface thread: the status line with its dots.
   void Update(double elapsedSeconds);

@@ -245,8 +245,10 @@ void LauncherApp::OnUnzipEvent(const std::string& event, const std::string& mess
     // pending mark, and redoes an update that then fetches nothing.
     WriteInstalledManifest();
     if (!SaveDownloadRecord(installPendingKey, "")) ShowRecordWriteError();
-    RemovePackageFolder(packageFolderName);
-    LaunchGame(true);
+    // The game need not wait for the package to go: freeing a large file takes the system a
+    // while (half a second a GiB where it trims the disk). A run cut short before the removal
+    // ends leaves the folder to the next start, whose check removes it with the game current.
+    LaunchGame(true, [this] { RemovePackageFolder(packageFolderName); });
   } else if (event == "fail") {
     // A small zip that failed is no start for a later run to resume from.
     if (deltaDirectory_) platform::RemoveFile(unzipPath_);

@@ -3,9 +3,9 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <exception>
-#include <map>
 #include <optional>
 #include <string_view>
 #include <system_error>
@@ -13,6 +13,7 @@
 
 #include "fs/directory.h"
 #include "install/installed_path.h"
+#include "install/zip_crc.h"
 #include "install/zip_fields.h"
 #include "install/zip_util.h"
 #include "platform/diagnostics.h"
@@ -25,8 +26,11 @@ namespace {
 
 using namespace zip_fields;
 
-// Read and inflate in steps of this much: two buffers are all the memory a stage holds.
+// Read and inflate in steps of this much: two buffers are all the memory an inflater holds.
 constexpr size_t kChunkBytes = 256u << 10;
+// More would only share the same few cores with the download.
+constexpr unsigned kMostInflaters = 4;
+constexpr size_t kQueuedJobsPerInflater = 2;
 constexpr uint16_t kEncryptedFlag = 0x0001;
 // Sizes and CRC follow the data: a stored entry's end cannot be found from its header.
 constexpr uint16_t kDescriptorFlag = 0x0008;
@@ -39,10 +43,14 @@ void RemoveTree(const std::string& narrow) {
 
 }  // namespace
 
-PackageStage::PackageStage(std::string packagePath, std::string stageDir, uint64_t packageBytes)
+PackageStage::PackageStage(std::string packagePath, std::string stageDir, uint64_t packageBytes,
+                           unsigned inflaters)
     : packagePath_(std::move(packagePath)),
       stageDir_(std::move(stageDir)),
       packageBytes_(packageBytes),
+      inflaterCount_(inflaters > 0
+                         ? inflaters
+                         : std::clamp(std::thread::hardware_concurrency(), 1u, kMostInflaters)),
       root_(platform::utf8::FromNarrow(stageDir_)) {}
 
 PackageStage::~PackageStage() { Stop(); }
@@ -52,8 +60,12 @@ bool PackageStage::Start() {
   RemoveTree(stageDir_);
   if (platform::MakeDirectory(stageDir_) == platform::MakeDirResult::Failed) return false;
   try {
-    thread_ = std::thread([this] { Run(); });
+    scanner_ = std::thread([this] { Scan(); });
+    for (unsigned i = 0; i < inflaterCount_; ++i) {
+      inflaters_.emplace_back([this] { RunInflater(); });
+    }
   } catch (const std::system_error&) {
+    Stop();
     return false;
   }
   return true;
@@ -73,13 +85,23 @@ std::vector<StagedEntry> PackageStage::Finish() {
     ended_ = true;
   }
   changed_.notify_all();
-  if (thread_.joinable()) thread_.join();
+  JoinAll();
   std::vector<StagedEntry> kept;
-  for (StagedEntry& entry : staged_) {
-    if (!entry.stagedPath.empty()) kept.push_back(std::move(entry));
+  for (size_t i = 0; i < staged_.size(); ++i) {
+    StagedEntry& entry = staged_[i];
+    if (entry.stagedPath.empty()) continue;
+    // Bytes that did not add up end the stage where they stand, as a stage reading one entry
+    // after another would have stopped there; the package's digest will tell.
+    if (i > firstBroken_) {
+      platform::utf8::RemoveFile(entry.stagedPath);
+      continue;
+    }
+    kept.push_back(std::move(entry));
   }
+  platform::Diagnostic("stage: %zu files staged, stopped at byte %llu of %llu\n", kept.size(),
+                       static_cast<unsigned long long>(scannedTo_),
+                       static_cast<unsigned long long>(packageBytes_));
   staged_.clear();
-  stagedByKey_.clear();
   return kept;
 }
 
@@ -89,29 +111,76 @@ void PackageStage::Stop() {
     ended_ = stopped_ = true;
   }
   changed_.notify_all();
-  if (thread_.joinable()) thread_.join();
+  JoinAll();
+}
+
+void PackageStage::JoinAll() {
+  if (scanner_.joinable()) scanner_.join();
+  for (std::thread& inflater : inflaters_) {
+    if (inflater.joinable()) inflater.join();
+  }
+  inflaters_.clear();
+  jobs_.clear();  // a stop leaves jobs nobody took
 }
 
 void PackageStage::Discard() {
   Stop();
   staged_.clear();
-  stagedByKey_.clear();
   RemoveTree(stageDir_);
 }
 
-void PackageStage::Run() {
+void PackageStage::Scan() {
+  uint64_t offset = 0;
   try {
-    uint64_t offset = 0;
     while (StageNext(offset)) {
     }
-    platform::Diagnostic("stage: %zu files staged, stopped at byte %llu of %llu\n", staged_.size(),
-                         static_cast<unsigned long long>(offset),
-                         static_cast<unsigned long long>(packageBytes_));
   } catch (const std::exception& e) {
-    // What was staged stays valid; the rest is extracted from the package.
+    // What was handed out stays valid; the rest is extracted from the package.
     platform::Diagnostic("stage: stopped: %s\n", e.what());
   }
-  file_.reset();
+  scanReader_.file.reset();
+  {
+    std::lock_guard lock(mutex_);
+    scanned_ = true;
+    scannedTo_ = offset;
+  }
+  changed_.notify_all();
+}
+
+void PackageStage::RunInflater() {
+  Reader reader;
+  for (;;) {
+    Job job;
+    StagedEntry entry;
+    {
+      std::unique_lock lock(mutex_);
+      changed_.wait(lock, [this] { return stopped_ || scanned_ || !jobs_.empty(); });
+      if (stopped_ || jobs_.empty()) return;
+      job = std::move(jobs_.front());
+      jobs_.pop_front();
+      entry = staged_[job.index];
+    }
+    changed_.notify_all();  // room for the scanner's next job
+    Outcome outcome = Outcome::Broken;
+    try {
+      outcome = Inflate(reader, job, entry);
+    } catch (const std::exception& e) {
+      platform::Diagnostic("stage: %s: %s\n", entry.name.c_str(), e.what());
+    }
+    job.out.reset();
+    const std::string path = job.path;
+    if (outcome != Outcome::Staged) platform::utf8::RemoveFile(path);
+    {
+      std::lock_guard lock(mutex_);
+      pendingBytes_ -= entry.uncompressedBytes;
+      if (outcome == Outcome::Staged) {
+        staged_[job.index].stagedPath = path;
+      } else {
+        firstBroken_ = std::min(firstBroken_, job.index);
+      }
+    }
+    changed_.notify_all();
+  }
 }
 
 bool PackageStage::WaitFor(uint64_t end) {
@@ -121,29 +190,34 @@ bool PackageStage::WaitFor(uint64_t end) {
   return !stopped_ && prefix_ >= end;
 }
 
-bool PackageStage::ReadAt(uint64_t offset, char* out, size_t bytes) {
+bool PackageStage::ReadAt(Reader& reader, uint64_t offset, char* out, size_t bytes) {
   if (!WaitFor(offset + bytes)) return false;
   // Opened once the first bytes are there: the download makes the file. Unbuffered: a buffer
   // filled past the prefix would hold bytes the download had not written yet, and a later seek
   // inside it would read them instead of the file.
-  if (file_ == nullptr) {
-    file_.reset(platform::OpenFile(packagePath_, "rb"));
-    if (file_ != nullptr) std::setvbuf(file_.get(), nullptr, _IONBF, 0);
+  if (reader.file == nullptr) {
+    reader.file.reset(platform::OpenFile(packagePath_, "rb"));
+    if (reader.file != nullptr) std::setvbuf(reader.file.get(), nullptr, _IONBF, 0);
   }
-  if (file_ == nullptr || !platform::SeekFromStart(file_.get(), offset)) return false;
-  return std::fread(out, 1, bytes, file_.get()) == bytes;
+  if (reader.file == nullptr || !platform::SeekFromStart(reader.file.get(), offset)) return false;
+  return std::fread(out, 1, bytes, reader.file.get()) == bytes;
 }
 
-bool PackageStage::HasRoomFor(uint64_t bytes, uint64_t offset) const {
+bool PackageStage::HasRoomFor(uint64_t bytes, uint64_t offset) {
   const std::optional<uint64_t> free = platform::FreeDiskBytes(stageDir_);
   if (!free.has_value()) return true;  // the extraction's own check still stands after
   const uint64_t toCome = packageBytes_ > offset ? packageBytes_ - offset : 0;
-  return *free >= bytes + toCome + kStageSpareBytes;
+  uint64_t pending = 0;
+  {
+    std::lock_guard lock(mutex_);
+    pending = pendingBytes_;
+  }
+  return *free >= bytes + pending + toCome + kStageSpareBytes;
 }
 
 bool PackageStage::StageNext(uint64_t& offset) {
   char head[kLocalHeaderBytes];
-  if (!ReadAt(offset, head, sizeof head)) return false;
+  if (!ReadAt(scanReader_, offset, head, sizeof head)) return false;
   const std::string_view h(head, sizeof head);
   // The central directory, or anything else: the entries end here.
   if (Le32(h, 0) != kLocalSignature) return false;
@@ -161,7 +235,9 @@ bool PackageStage::StageNext(uint64_t& offset) {
     return false;
   }
   std::string nameAndExtra(nameBytes + extraBytes, '\0');
-  if (!ReadAt(offset + kLocalHeaderBytes, nameAndExtra.data(), nameAndExtra.size())) return false;
+  if (!ReadAt(scanReader_, offset + kLocalHeaderBytes, nameAndExtra.data(), nameAndExtra.size())) {
+    return false;
+  }
   entry.name = nameAndExtra.substr(0, nameBytes);
   // Zip64: the saturated sizes are in the extra field, uncompressed first.
   if (entry.uncompressedBytes == kMore32 || entry.compressedBytes == kMore32) {
@@ -202,29 +278,45 @@ bool PackageStage::StageNext(uint64_t& offset) {
     platform::utf8::MakeDirectory(path->substr(0, cut));
   }
   if (IsFolderEntry(entry.name)) return true;
+  // Which of two entries for one file stays is the extraction's to follow, in archive order.
+  if (!keys_.insert(FileSystemKey(entry.name)).second) return false;
   if (!HasRoomFor(entry.uncompressedBytes, offset)) {
     platform::Diagnostic("stage: no room for %s, the rest is extracted after the download\n",
                          entry.name.c_str());
     return false;
   }
-  entry.stagedPath = *path;
-  const Outcome outcome = Inflate(dataOffset, entry, method, *path);
-  if (outcome == Outcome::Staged) {
-    Keep(std::move(entry));
-    return true;
+  Job job;
+  job.dataOffset = dataOffset;
+  job.method = method;
+  job.path = *path;
+  job.out.reset(platform::utf8::OpenForWriting(*path));
+  // A name this system cannot hold is left to the extraction.
+  if (job.out == nullptr) return true;
+  {
+    std::unique_lock lock(mutex_);
+    // A few jobs ahead of the inflaters: each holds an open file.
+    changed_.wait(lock, [&] {
+      return stopped_ || firstBroken_ != SIZE_MAX ||
+             jobs_.size() < kQueuedJobsPerInflater * inflaterCount_;
+    });
+    if (stopped_ || firstBroken_ != SIZE_MAX) {
+      lock.unlock();
+      job.out.reset();
+      platform::utf8::RemoveFile(*path);
+      return false;
+    }
+    job.index = staged_.size();
+    staged_.push_back(std::move(entry));
+    pendingBytes_ += staged_.back().uncompressedBytes;
+    jobs_.push_back(std::move(job));
   }
-  // A file of the same name staged before is gone or cut now.
-  Forget(entry.name);
-  platform::utf8::RemoveFile(*path);
-  // A name this system cannot hold is left to the extraction; bytes that do not add up end the
-  // stage, and the package's digest will tell.
-  return outcome == Outcome::Skipped;
+  changed_.notify_all();
+  return true;
 }
 
-PackageStage::Outcome PackageStage::Inflate(uint64_t dataOffset, const StagedEntry& entry,
-                                            int method, const std::string& path) {
-  FilePtr out(platform::utf8::OpenForWriting(path));
-  if (out == nullptr) return Outcome::Skipped;
+PackageStage::Outcome PackageStage::Inflate(Reader& reader, Job& job, const StagedEntry& entry) {
+  const int method = job.method;
+  std::FILE* out = job.out.get();
   z_stream stream{};
   if (method == 8 && inflateInit2(&stream, -MAX_WBITS) != Z_OK) return Outcome::Broken;
   struct End {
@@ -234,59 +326,48 @@ PackageStage::Outcome PackageStage::Inflate(uint64_t dataOffset, const StagedEnt
     }
   } end{method == 8 ? &stream : nullptr};
 
-  input_.resize(kChunkBytes);
-  output_.resize(kChunkBytes);
-  uLong crc = crc32(0L, Z_NULL, 0);
+  std::vector<char>& input = reader.input;
+  std::vector<char>& output = reader.output;
+  input.resize(kChunkBytes);
+  output.resize(kChunkBytes);
+  uint32_t crc = 0;
   uint64_t produced = 0;
-  uint64_t at = dataOffset;
+  uint64_t at = job.dataOffset;
   uint64_t left = entry.compressedBytes;
   bool streamEnded = method == 0;
   const auto emit = [&](const char* bytes, size_t size) {
     produced += size;
     if (produced > entry.uncompressedBytes) return false;
-    crc = crc32(crc, reinterpret_cast<const Bytef*>(bytes), static_cast<uInt>(size));
-    return std::fwrite(bytes, 1, size, out.get()) == size;
+    crc = ZipCrc32(crc, bytes, size);
+    return std::fwrite(bytes, 1, size, out) == size;
   };
   while (left > 0) {
     const size_t size = static_cast<size_t>(std::min<uint64_t>(left, kChunkBytes));
-    if (!ReadAt(at, input_.data(), size)) return Outcome::Broken;
+    if (!ReadAt(reader, at, input.data(), size)) return Outcome::Broken;
     at += size;
     left -= size;
     if (method == 0) {
-      if (!emit(input_.data(), size)) return Outcome::Broken;
+      if (!emit(input.data(), size)) return Outcome::Broken;
       continue;
     }
     if (streamEnded) return Outcome::Broken;  // bytes past the deflate stream's end
-    stream.next_in = reinterpret_cast<Bytef*>(input_.data());
+    stream.next_in = reinterpret_cast<Bytef*>(input.data());
     stream.avail_in = static_cast<uInt>(size);
     do {
-      stream.next_out = reinterpret_cast<Bytef*>(output_.data());
-      stream.avail_out = static_cast<uInt>(output_.size());
+      stream.next_out = reinterpret_cast<Bytef*>(output.data());
+      stream.avail_out = static_cast<uInt>(output.size());
       const int result = inflate(&stream, Z_NO_FLUSH);
       if (result == Z_STREAM_END) {
         streamEnded = true;
       } else if (result != Z_OK) {
         return Outcome::Broken;
       }
-      if (!emit(output_.data(), output_.size() - stream.avail_out)) return Outcome::Broken;
+      if (!emit(output.data(), output.size() - stream.avail_out)) return Outcome::Broken;
     } while (!streamEnded && (stream.avail_in > 0 || stream.avail_out == 0));
     if (streamEnded && stream.avail_in > 0) return Outcome::Broken;
   }
-  const bool flushed = platform::StartWriteBack(out.get()) && platform::FlushFileToDisk(out.get());
-  if (!CloseFile(out) || !flushed) return Outcome::Broken;
+  const bool flushed = platform::StartWriteBack(out) && platform::FlushFileToDisk(out);
+  if (!CloseFile(job.out) || !flushed) return Outcome::Broken;
   const bool whole = streamEnded && produced == entry.uncompressedBytes && crc == entry.crc32;
   return whole ? Outcome::Staged : Outcome::Broken;
-}
-
-void PackageStage::Forget(const std::string& name) {
-  const auto found = stagedByKey_.find(FileSystemKey(name));
-  if (found == stagedByKey_.end()) return;
-  staged_[found->second].stagedPath.clear();
-  stagedByKey_.erase(found);
-}
-
-void PackageStage::Keep(StagedEntry entry) {
-  Forget(entry.name);
-  stagedByKey_[FileSystemKey(entry.name)] = staged_.size();
-  staged_.push_back(std::move(entry));
 }

@@ -20,6 +20,7 @@
 #include "net/curl_transfer.h"
 #include "net/http_util.h"
 #include "net/package_parts.h"
+#include "net/parts_saver.h"
 #include "net/running_digests.h"
 #include "platform/diagnostics.h"
 #include "platform/disk.h"
@@ -109,7 +110,7 @@ std::string HeaderValue(const char* data, size_t size, const char* lowerName) {
 class SegmentedDownload {
  public:
   explicit SegmentedDownload(const DownloadTask& task)
-      : task_(task), digests_(task.wantSha256), pacer_(kMaxConnections) {
+      : task_(task), digests_(task.wantSha256), pacer_(kMaxConnections), saver_(task.localPath) {
     sources_.push_back(Source{task.url});
     for (const std::string& mirror : task.mirrorUrls) {
       if (mirror != task.url) sources_.push_back(Source{mirror});
@@ -158,6 +159,7 @@ class SegmentedDownload {
   bool fallBack_ = false;
   bool rangeAnswered_ = false;
   bool partsSaved_ = false;
+  bool listed_ = false;  // a list of this run's parts is on the disk
   bool writeFailed_ = false;
 
   RunningDigests digests_;
@@ -165,6 +167,7 @@ class SegmentedDownload {
 
   ConnectionPacer pacer_;
 
+  PartsSaver saver_;
   int64_t lastSaveMs_ = 0;
   int64_t lastReportMs_ = 0;
   CURLcode lastCode_ = CURLE_OK;
@@ -422,7 +425,14 @@ bool SegmentedDownload::Run() {
       lastSaveMs_ = now;
       // A list naming bytes the system refused to write would pass them off as kept.
       if (!Flush()) break;
-      SavePackageParts(task_.localPath, PackageParts{*total_, WrittenNow()});
+      PackageParts parts{*total_, WrittenNow()};
+      // The first list must be on the disk before a second connection writes past the prefix;
+      // later lists only add to it.
+      if (listed_) {
+        saver_.SaveSoon(std::move(parts));
+      } else {
+        listed_ = saver_.SaveNow(parts);
+      }
     }
     // A piece that ended frees its connection for the next one at once: waiting here first
     // would leave that connection (with one, the line) idle until the wait timed out. Without
@@ -445,6 +455,7 @@ void SegmentedDownload::Conclude(bool success, CURLcode code, long status) {
       success ? digests_.Finish() : std::optional<DownloadDigests>();
   // The close writes what the stream still holds; a package that did not reach the disk is no
   // success, and the list saved last still names what did.
+  saver_.Stop();
   if (success && !CloseFile(file_)) {
     writeFailed_ = true;
     success = false;

@@ -70,9 +70,9 @@ class StagedInstallTest : public InTempDir, public ::testing::WithParamInterface
 
   // The archive written to the package path in steps of `step` bytes while the stage follows.
   std::vector<StagedEntry> Download(const std::string& bytes, size_t step = 65536,
-                                    size_t told = SIZE_MAX) {
+                                    size_t told = SIZE_MAX, unsigned inflaters = 0) {
     fs::create_directories("pkg");
-    stage_ = std::make_unique<PackageStage>("pkg/p.zip", "pkg/.staged", bytes.size());
+    stage_ = std::make_unique<PackageStage>("pkg/p.zip", "pkg/.staged", bytes.size(), inflaters);
     EXPECT_TRUE(stage_->Start());
     // Laid out at its full length first, as ranges ahead of the prefix leave it: the bytes past
     // the prefix are not the package's yet.
@@ -101,6 +101,8 @@ class StagedInstallTest : public InTempDir, public ::testing::WithParamInterface
     return ReadFile("built.zip");
   }
 
+  void StagesAndMoves(const Case& c, const std::string& bytes, unsigned inflaters);
+
   std::unique_ptr<PackageStage> stage_;
   UnzipRecorder recorder_;
 };
@@ -123,6 +125,13 @@ const Case kCases[] = {
      "r.bin"},
     {"two entries of one name: the whole archive is extracted, in its order",
      {{"t.txt", "first"}, {"t.txt", "second"}}, false, nullptr, {"t.txt"}, 0},
+    {"entries that inflaters finish out of order are handed over in archive order",
+     {{"1.txt", kText}, {"2", "x"}, {"3.bin", kRandom}, {"4", "y"}, {"5.txt", kText}, {"6", "z"}},
+     false, nullptr, {"1.txt", "2", "3.bin", "4", "5.txt", "6"}, 6},
+    {"entries after a damaged one are not handed over, whoever finished them",
+     {{"1.txt", kText}, {"2.bin", kRandom}, {"3", "x"}, {"4", "y"}, {"5", "z"}}, false,
+     [](std::string& bytes) { bytes[EntryDataOffset(bytes, "2.bin") + 10] ^= 1; }, {"1.txt"}, 1,
+     false},
 };
 
 INSTANTIATE_TEST_SUITE_P(Archives, StagedInstallTest, ::testing::ValuesIn(kCases));
@@ -131,15 +140,26 @@ TEST_P(StagedInstallTest, StagesThenMovesWhatTheDirectoryConfirms) {
   const Case& c = GetParam();
   std::string bytes = Archive(c.files, c.zip64);
   if (c.damage) c.damage(bytes);
-  const std::vector<StagedEntry> staged =
-      Download(bytes, 13, c.seenUntil ? EntryDataOffset(bytes, c.seenUntil) + 1 : SIZE_MAX);
+  for (const unsigned inflaters : {1u, 3u}) {
+    SCOPED_TRACE(testing::Message() << inflaters << " inflater(s)");
+    fs::remove_all("pkg");
+    fs::remove_all("out");
+    StagesAndMoves(c, bytes, inflaters);
+  }
+}
+
+void StagedInstallTest::StagesAndMoves(const Case& c, const std::string& bytes,
+                                       unsigned inflaters) {
+  UnzipRecorder recorder;
+  const std::vector<StagedEntry> staged = Download(
+      bytes, 13, c.seenUntil ? EntryDataOffset(bytes, c.seenUntil) + 1 : SIZE_MAX, inflaters);
   std::vector<std::string> names;
   for (const StagedEntry& entry : staged) names.push_back(entry.name);
   EXPECT_EQ(names, c.staged);
 
   // The package's first install target is held twice: the move waits for it.
   platform::testing::HoldFilesEndingIn(c.files.back().name, 2);
-  const bool installed = InstallStaged({"pkg/p.zip", "out", staged, recorder_.Callback()});
+  const bool installed = InstallStaged({"pkg/p.zip", "out", staged, recorder.Callback()});
   EXPECT_EQ(installed, c.installs);
   size_t moved = 0;
   for (const StagedEntry& entry : staged) moved += fs::exists(entry.stagedPath) ? 0 : 1;
@@ -151,7 +171,7 @@ TEST_P(StagedInstallTest, StagesThenMovesWhatTheDirectoryConfirms) {
   }
   for (const auto& [name, content] : last) EXPECT_EQ(ReadFile("out/" + name), content) << name;
   // One event per file placed: nothing is written twice, moved and then extracted again.
-  const auto events = recorder_.Events();
+  const auto events = recorder.Events();
   EXPECT_EQ(events.back().event, "succ");
   const auto placed = std::count_if(events.begin(), events.end(),
                                     [](const auto& e) { return e.event == "unzip"; });
