@@ -221,8 +221,7 @@ size_t SegmentedDownload::Write(Piece& piece, const char* data, size_t size) {
     pacer_.Answered(NowMs(), received_);
   }
   const size_t wanted = static_cast<size_t>(std::min<uint64_t>(size, piece.end - piece.position));
-  if (!platform::SeekFromStart(file_.get(), piece.position) ||
-      std::fwrite(data, 1, wanted, file_.get()) != wanted) {
+  if (!platform::WriteAt(file_.get(), piece.position, data, wanted)) {
     writeFailed_ = true;
     return 0;
   }
