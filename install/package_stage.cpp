@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "fs/directory.h"
+#include "fs/parent_folders.h"
 #include "install/installed_path.h"
 #include "install/zip_crc.h"
 #include "install/zip_fields.h"
@@ -51,7 +52,7 @@ PackageStage::PackageStage(std::string packagePath, std::string stageDir, uint64
       inflaterCount_(inflaters > 0
                          ? inflaters
                          : std::clamp(std::thread::hardware_concurrency(), 1u, kMostInflaters)),
-      root_(platform::utf8::FromNarrow(stageDir_)) {}
+      folders_(platform::utf8::FromNarrow(stageDir_)) {}
 
 PackageStage::~PackageStage() { Stop(); }
 
@@ -272,11 +273,7 @@ bool PackageStage::StageNext(uint64_t& offset) {
 
   const std::optional<std::string> path = InstalledPathOf(stageDir_, entry.name);
   if (!path.has_value()) return true;  // the extraction refuses it, with its own message
-  // Folders below the stage's root, each made once it is first needed.
-  for (size_t cut = path->find(platform::kPathSeparator, root_.size() + 1);
-       cut != std::string::npos; cut = path->find(platform::kPathSeparator, cut + 1)) {
-    platform::utf8::MakeDirectory(path->substr(0, cut));
-  }
+  folders_.MakeFor(*path);
   if (IsFolderEntry(entry.name)) return true;
   // Which of two entries for one file stays is the extraction's to follow, in archive order.
   if (!keys_.insert(FileSystemKey(entry.name)).second) return false;

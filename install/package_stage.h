@@ -20,6 +20,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "fs/parent_folders.h"
 #include "fs/stdio_file.h"
 
 struct StagedEntry {
@@ -89,7 +90,6 @@ class PackageStage {
   const std::string stageDir_;
   const uint64_t packageBytes_;
   const unsigned inflaterCount_;
-  std::string root_;  // stageDir_ in the UTF-8 form
 
   std::mutex mutex_;
   std::condition_variable changed_;
@@ -107,6 +107,7 @@ class PackageStage {
   // The scanner's alone.
   Reader scanReader_;
   std::unordered_set<std::string> keys_;  // FileSystemKey of every file handed out
+  ParentFolders folders_;
 
   std::thread scanner_;
   std::vector<std::thread> inflaters_;

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "fs/locked_file_retry.h"
+#include "fs/parent_folders.h"
 #include "fs/safe_path.h"
 #include "install/installed_path.h"
 #include "install/zip_directory.h"
@@ -23,14 +24,6 @@ bool SameEntry(const StagedEntry& staged, const ZipDirectoryEntry& entry) {
          staged.crc32 == entry.crc32 && staged.compressedBytes == entry.compressedBytes &&
          staged.uncompressedBytes == entry.uncompressedBytes &&
          platform::utf8::FileSize(staged.stagedPath) == entry.uncompressedBytes;
-}
-
-// The folders on the way to path below root, made where missing.
-void MakeParents(const std::string& root, const std::string& path) {
-  for (size_t cut = path.find(platform::kPathSeparator, root.size() + 1); cut != std::string::npos;
-       cut = path.find(platform::kPathSeparator, cut + 1)) {
-    platform::utf8::MakeDirectory(path.substr(0, cut));
-  }
 }
 
 struct Plan {
@@ -82,6 +75,7 @@ bool InstallStaged(const StagedInstallTask& task) {
                        plan->moves.size(), plan->extractedCount);
   std::string root = platform::utf8::FromNarrow(task.destDir);
   platform::utf8::MakeDirectory(root);
+  ParentFolders folders(root);
   const long long total = static_cast<long long>(directory->size());
   long long done = 0;
   for (const auto& [i, staged] : plan->moves) {
@@ -89,7 +83,7 @@ bool InstallStaged(const StagedInstallTask& task) {
     const std::optional<std::string> target = InstalledPathOf(task.destDir, entry.name);
     const std::string& source = staged->stagedPath;
     if (!target.has_value()) continue;
-    MakeParents(root, *target);
+    folders.MakeFor(*target);
     // A file held by a game still letting go is waited for, as the extraction waits to write.
     int attempts = 0;
     if (!RetryWhileHeld("move staged file", *target, [&] {
